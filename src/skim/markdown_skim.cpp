@@ -1,0 +1,1 @@
+#include "skim/markdown_skim.h"
