@@ -1,1 +1,0 @@
-#include "skim/markdown_skim.h"
