@@ -1,0 +1,106 @@
+#include "platform/replacement_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace tamsel {
+namespace {
+
+constexpr mode_t replacementMode = 0644;
+
+// A fixed short name, not one derived from the target's: a target name near
+// NAME_MAX plus a suffix would not fit.
+constexpr char tempTemplate[] = ".tamsel-XXXXXX";
+
+std::string directoryOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+mode_t currentUmask() {
+  // /proc reports it without changing it; the fallback briefly changes it,
+  // which is only safe while no other thread creates files.
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  while (status >> key) {
+    if (key == "Umask:") {
+      std::string octal;
+      status >> octal;
+      return static_cast<mode_t>(std::strtoul(octal.c_str(), nullptr, 8));
+    }
+    status.ignore(4096, '\n');
+  }
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
+}  // namespace
+
+ReplacementFile::~ReplacementFile() {
+  discard();
+}
+
+void ReplacementFile::discard() {
+  fd_.reset();
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+  tempPath_.clear();
+}
+
+int ReplacementFile::open() {
+  if (path_.empty()) return ENOENT;
+  if (path_.back() == '/') return EISDIR;
+  struct stat info {};
+  if (::stat(path_.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
+
+  std::string temp = directoryOf(path_) + "/" + tempTemplate;
+  UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd) return errno;
+  tempPath_ = std::move(temp);
+  fd_ = std::move(fd);
+  if (::fchmod(fd_.get(), replacementMode & ~currentUmask()) != 0) {
+    const int error = errno;
+    discard();
+    return error;
+  }
+  return 0;
+}
+
+int ReplacementFile::commit(std::string_view bytes) {
+  if (!fd_) return EBADF;
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd_.get(), bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      const int error = errno;
+      discard();
+      return error;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  // No fsync: a thumbnail is a cache entry, cheaper to make again after a
+  // crash than to wait for the disk on every file.
+  // close() is where some file systems report a failed write.
+  if (::close(fd_.release()) != 0) {
+    const int error = errno;
+    discard();
+    return error;
+  }
+  if (::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    const int error = errno;
+    discard();
+    return error;
+  }
+  tempPath_.clear();
+  return 0;
+}
+
+}  // namespace tamsel

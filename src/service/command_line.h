@@ -1,0 +1,62 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "service/thumbnail_size.h"
+
+namespace tamsel {
+
+// Side of the largest page the command line accepts, in pixels; the renderer
+// refuses larger images, and the error is clearer here.
+constexpr double pageSideLimit = 16'384;
+
+// Square maximum used when no size is given, as thumbnail hosts expect.
+constexpr double defaultThumbnailSide = 256;
+
+enum class Action { thumbnail, skim, help, version };
+
+// What one command line asks for. `input` is as given (a path or a file URL);
+// `output` is only set for Action::thumbnail.
+struct CommandLine {
+  Action action = Action::thumbnail;
+  Size maximum{.width = defaultThumbnailSide, .height = defaultThumbnailSide};
+  Size minimum;
+  std::string input;
+  std::string output;
+};
+
+// Parses the arguments after the program name. On a usage error returns a
+// one-line message without program name or line break.
+std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* const> args);
+
+// A finite number written in decimal, nothing before or after it ("12",
+// "0.5", "1e2"). nullopt for junk, trailing garbage, NaN or infinity.
+std::optional<double> parseNumber(std::string_view text);
+
+// "WxH" (either side a number as parseNumber reads it) or a single number for
+// a square. nullopt on any malformed input; sign is not checked here.
+std::optional<Size> parseSizePair(std::string_view text);
+
+// The local path INPUT names: a file URL (any argument starting "file:") is
+// percent-decoded, anything else is a path as it stands. nullopt for a URL
+// that names no local file.
+std::optional<std::string> inputPath(std::string_view input);
+
+// Which encoder OUTPUT's extension picks (case-insensitive): ".svg", ".pdf",
+// else PNG.
+enum class OutputKind { png, svg, pdf };
+OutputKind outputKind(std::string_view output);
+
+// `path` made safe for a one-line message: wrapped in single quotes, control
+// characters written as \n, \t or \xNN so a file name can never break the
+// line.
+std::string quotedPath(std::string_view path);
+
+// The --help text, ending in a line break; fits one terminal screen.
+std::string_view usageText();
+
+}  // namespace tamsel

@@ -1,0 +1,47 @@
+#include "service/skim_json.h"
+
+#include <gtest/gtest.h>
+
+namespace tamsel {
+namespace {
+
+TEST(SkimJsonTest, WritesTheExactForm) {
+  MarkdownSkim skim{
+      .title = "Notes",
+      .blocks = {MarkdownSkim::Block::body("Some text."), MarkdownSkim::Block::heading("Part"),
+                 MarkdownSkim::Block::bullet("item"),
+                 MarkdownSkim::Block::mono({"a = 1", "", "b"})}};
+  EXPECT_EQ(skimToJson(skim),
+            R"({"title": "Notes", "blocks": [{"kind": "body", "text": "Some text."}, )"
+            R"({"kind": "heading", "text": "Part"}, {"kind": "bullet", "text": "item"}, )"
+            R"({"kind": "mono", "lines": ["a = 1", "", "b"]}]})");
+  EXPECT_EQ(skimToJson(MarkdownSkim{.title = "", .blocks = {}}), R"({"title": "", "blocks": []})");
+}
+
+TEST(SkimJsonTest, EscapesWhatJsonRequires) {
+  struct Case {
+    std::string text;
+    std::string json;
+  };
+  const Case cases[] = {
+      {"say \"hi\" \\ bye", R"("say \"hi\" \\ bye")"},
+      {"a\nb\tc\rd", R"("a\nb\tc\rd")"},
+      {std::string("nul\0x", 5), R"("nul\u0000x")"},
+      {"\x01\x1f\x7f", "\"\\u0001\\u001f\x7f\""},
+      {"caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80",
+       "\"caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\""},
+      {"/ \xE2\x80\xA8", "\"/ \xE2\x80\xA8\""},
+      // Ill-formed UTF-8 (stray byte, overlong, surrogate, cut sequence).
+      {"a\xFF"
+       "b",
+       "\"a\xEF\xBF\xBD"
+       "b\""},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"end\xE6\x97", "\"end\xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(jsonString(c.text), c.json) << c.text;
+}
+
+}  // namespace
+}  // namespace tamsel
