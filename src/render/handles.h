@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <glib-object.h>
+#include <pango/pango.h>
+
+#include <memory>
+
+// Owning handles for every C object the renderer makes: each is released
+// exactly once, by the deleter its library prescribes.
+namespace tamsel::detail {
+
+template <typename T, void (*release)(T*)>
+struct Releaser {
+  void operator()(T* handle) const {
+    if (handle) release(handle);
+  }
+};
+
+template <typename T, void (*release)(T*)>
+using Handle = std::unique_ptr<T, Releaser<T, release>>;
+
+inline void releaseGObject(void* object) {
+  g_object_unref(object);
+}
+
+template <typename T>
+void unrefGObject(T* object) {
+  releaseGObject(object);
+}
+
+using CairoHandle = Handle<cairo_t, cairo_destroy>;
+using CairoSurfaceHandle = Handle<cairo_surface_t, cairo_surface_destroy>;
+using CairoPatternHandle = Handle<cairo_pattern_t, cairo_pattern_destroy>;
+using CairoFontOptionsHandle = Handle<cairo_font_options_t, cairo_font_options_destroy>;
+
+using PangoFontMapHandle = Handle<PangoFontMap, unrefGObject<PangoFontMap>>;
+using PangoContextHandle = Handle<PangoContext, unrefGObject<PangoContext>>;
+using PangoLayoutHandle = Handle<PangoLayout, unrefGObject<PangoLayout>>;
+using PangoFontDescriptionHandle = Handle<PangoFontDescription, pango_font_description_free>;
+using PangoAttrListHandle = Handle<PangoAttrList, pango_attr_list_unref>;
+using PangoLayoutIterHandle = Handle<PangoLayoutIter, pango_layout_iter_free>;
+
+using FcPatternHandle = Handle<FcPattern, FcPatternDestroy>;
+using FcObjectSetHandle = Handle<FcObjectSet, FcObjectSetDestroy>;
+using FcFontSetHandle = Handle<FcFontSet, FcFontSetDestroy>;
+
+}  // namespace tamsel::detail

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/canvas.h"
+
+namespace tamsel {
+
+enum class ImageFormat { png, svg, pdf };
+
+// A PNG tEXt chunk. The key is 1 to 79 printable Latin-1 characters without
+// leading, trailing or doubled spaces; the value holds no NUL byte.
+struct PngText {
+  std::string key, value;
+};
+
+// Largest side, in pixels (points for SVG and PDF), of an image renderImage
+// makes; 16384 x 16384 x 4 bytes is already 1 GiB of pixels.
+constexpr double maxImageSide = 16384;
+
+// Paints with `paint` on a page of ceil(width) x ceil(height) pixels (points
+// for SVG/PDF) and returns the encoded file's bytes. The canvas handed to
+// `paint` is y-up with its origin at the page's lower left and is `height`
+// tall, so Rect{0, 0, width, height} is the page; pixels left uncovered are
+// white. PNG is opaque 8-bit RGB with `pngText` as tEXt chunks (ignored for
+// other formats). Returns nullopt when a side is not finite and positive,
+// exceeds maxImageSide, a tEXt chunk is invalid, or Cairo or libpng fails.
+// Safe to call from several threads at once.
+std::optional<std::string> renderImage(double width, double height,
+                                       const std::function<void(Canvas&)>& paint,
+                                       ImageFormat format = ImageFormat::png,
+                                       const std::vector<PngText>& pngText = {});
+
+}  // namespace tamsel

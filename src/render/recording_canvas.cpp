@@ -1,0 +1,169 @@
+#include "render/recording_canvas.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace tamsel {
+namespace {
+
+// Rounding slack so that a line of exactly the width still fits.
+constexpr double fitTolerance = 1e-9;
+
+std::string box(const Rect& rect) {
+  return formatNumber(rect.x) + ' ' + formatNumber(rect.y) + ' ' + formatNumber(rect.width) + ' ' +
+         formatNumber(rect.height);
+}
+
+const char* familyName(FontFamily family) {
+  switch (family) {
+    case FontFamily::sans:
+      return "sans";
+    case FontFamily::serif:
+      return "serif";
+    case FontFamily::mono:
+      return "mono";
+  }
+  return "sans";
+}
+
+int graphemeCount(std::string_view text) {
+  if (text.empty()) return 0;
+  const icu::UnicodeString utf16 = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> graphemes(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) return utf16.countChar32();
+  graphemes->setText(utf16);
+  int count = 0;
+  for (graphemes->first(); graphemes->next() != icu::BreakIterator::DONE;) ++count;
+  return count;
+}
+
+// Lines of one paragraph (no line feeds) holding `capacity` graphemes each.
+int paragraphLines(std::string_view paragraph, int capacity) {
+  int lines = 1;
+  int used = 0;
+  bool lineEmpty = true;
+  std::size_t start = 0;
+  while (start <= paragraph.size()) {
+    std::size_t end = paragraph.find(' ', start);
+    if (end == std::string_view::npos) end = paragraph.size();
+    int word = graphemeCount(paragraph.substr(start, end - start));
+    start = end + 1;
+    if (word == 0) continue;
+    if (!lineEmpty && used + 1 + word <= capacity) {
+      used += 1 + word;
+      continue;
+    }
+    if (!lineEmpty) ++lines;
+    for (; word > capacity; word -= capacity) ++lines;
+    used = word;
+    lineEmpty = false;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string formatNumber(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4f", value);
+  std::string text(buffer);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
+}
+
+std::string formatColor(const Color& color) {
+  auto byte = [](double component) {
+    return static_cast<unsigned>(std::lround(std::clamp(component, 0.0, 1.0) * 255));
+  };
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "#%02X%02X%02X", byte(color.red), byte(color.green),
+                byte(color.blue));
+  std::string text(buffer);
+  if (color.alpha < 1) {
+    std::snprintf(buffer, sizeof buffer, "%02X", byte(color.alpha));
+    text += buffer;
+  }
+  return text;
+}
+
+int RecordingCanvas::lineCount(const StyledText& text, double width) {
+  if (text.text.empty()) return 0;
+  const double advance = 0.5 * text.font.size + text.kern;
+  const double fit = advance > 0 ? std::floor(width / advance + fitTolerance) : 1e9;
+  const int capacity = static_cast<int>(std::clamp(fit, 1.0, 1e9));
+  int lines = 0;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.text.find('\n', start);
+    lines += paragraphLines(std::string_view(text.text).substr(start, end - start), capacity);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+void RecordingCanvas::fillRect(const Rect& rect, const Color& color) {
+  calls_.push_back("fillRect " + box(rect) + ' ' + formatColor(color));
+}
+
+void RecordingCanvas::strokeRect(const Rect& rect, const Color& color, double lineWidth) {
+  calls_.push_back("strokeRect " + box(rect) + ' ' + formatColor(color) + ' ' +
+                   formatNumber(lineWidth));
+}
+
+void RecordingCanvas::fillRoundedRect(const Rect& rect, double radius, const Color& color) {
+  calls_.push_back("fillRoundedRect " + box(rect) + ' ' + formatNumber(radius) + ' ' +
+                   formatColor(color));
+}
+
+void RecordingCanvas::strokeRoundedRect(const Rect& rect, double radius, const Color& color,
+                                        double lineWidth) {
+  calls_.push_back("strokeRoundedRect " + box(rect) + ' ' + formatNumber(radius) + ' ' +
+                   formatColor(color) + ' ' + formatNumber(lineWidth));
+}
+
+void RecordingCanvas::fillGradient(const Rect& rect, double radius,
+                                   std::span<const GradientStop> stops) {
+  std::string call = "fillGradient " + box(rect) + ' ' + formatNumber(radius);
+  for (const GradientStop& stop : stops) {
+    call += ' ' + formatColor(stop.color) + '@' + formatNumber(stop.location);
+  }
+  calls_.push_back(call);
+}
+
+double RecordingCanvas::textHeight(const StyledText& text, double width) {
+  return lineCount(text, width) * text.font.size * text.lineHeightMultiple;
+}
+
+void RecordingCanvas::drawText(const StyledText& text, const Rect& rect, bool truncate) {
+  const int lines = lineCount(text, rect.width);
+  const double lineHeight = text.font.size * text.lineHeightMultiple;
+  const double fitting = lineHeight > 0 ? std::floor(rect.height / lineHeight + fitTolerance) : 1;
+  const int visible = static_cast<int>(std::clamp(fitting, 1.0, static_cast<double>(lines)));
+
+  std::string call = "drawText " + box(rect) + ' ' + familyName(text.font.family) + ' ' +
+                     std::to_string(text.font.weight) + ' ' + formatNumber(text.font.size) +
+                     " lh=" + formatNumber(text.lineHeightMultiple);
+  if (text.kern != 0) call += " kern=" + formatNumber(text.kern);
+  call += ' ' + formatColor(text.color) + " lines=" + std::to_string(visible);
+  if (truncate) call += " truncate";
+  call += " \"" + text.text + '"';
+  for (const ColorRun& run : text.runs) {
+    call +=
+        ' ' + std::to_string(run.start) + '+' + std::to_string(run.length) + formatColor(run.color);
+  }
+  calls_.push_back(call);
+}
+
+}  // namespace tamsel
