@@ -42,7 +42,7 @@ std::string formatNumber(double value) {
 }
 
 std::string badSize(std::string_view option, std::string_view value, std::string_view expected) {
-  return "invalid size '" + std::string(value) + "' for " + std::string(option) + ": expected " +
+  return "invalid size " + quotedPath(value) + " for " + std::string(option) + ": expected " +
          std::string(expected);
 }
 
@@ -115,7 +115,7 @@ std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* co
       value = arg.substr(2);
     }
     if (name != "-s" && name != "--size" && name != "--max" && name != "--min") {
-      return "unknown option '" + std::string(arg) + "' (try --help)";
+      return "unknown option " + quotedPath(arg) + " (try --help)";
     }
     if (!value) {
       if (i + 1 == args.size()) return "option " + std::string(name) + " needs a value";
@@ -186,9 +186,9 @@ OutputKind outputKind(std::string_view output) {
   return OutputKind::png;
 }
 
-std::string quotedPath(std::string_view path) {
+std::string quotedPath(std::string_view text) {
   std::string out = "'";
-  for (const char c : path) {
+  for (const char c : text) {
     const auto u = static_cast<unsigned char>(c);
     if (c == '\n') {
       out += "\\n";

@@ -51,10 +51,10 @@ std::optional<std::string> inputPath(std::string_view input);
 enum class OutputKind { png, svg, pdf };
 OutputKind outputKind(std::string_view output);
 
-// `path` made safe for a one-line message: wrapped in single quotes, control
-// characters written as \n, \t or \xNN so a file name can never break the
-// line.
-std::string quotedPath(std::string_view path);
+// A path or option value made safe for a one-line message: wrapped in single
+// quotes, control characters written as \n, \t or \xNN, so an argument can
+// never break the line.
+std::string quotedPath(std::string_view text);
 
 // The --help text, ending in a line break; fits one terminal screen.
 std::string_view usageText();

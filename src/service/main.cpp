@@ -1,0 +1,114 @@
+// The command-line front end: owns argv, URLs, files, the size rule's inputs,
+// atomic output and exit codes. Every failure is one line on stderr and exit
+// status 1; OUTPUT is then left as it was.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+
+#include "platform/document_head.h"
+#include "platform/file_url.h"
+#include "platform/replacement_file.h"
+#include "render/image.h"
+#include "service/command_line.h"
+#include "service/skim_json.h"
+#include "service/thumbnail_provider.h"
+
+namespace {
+
+using namespace tamsel;
+
+constexpr std::string_view programName = "tamsel-thumbnail";
+
+static_assert(pageSideLimit == maxImageSide,
+              "the command line must refuse what the renderer would");
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(programName.size()), programName.data(),
+               message.c_str());
+  return 1;
+}
+
+std::string because(int error) {
+  return std::strerror(error);
+}
+
+bool writeStandardOutput(std::string_view text) {
+  return std::fwrite(text.data(), 1, text.size(), stdout) == text.size() &&
+         std::fflush(stdout) == 0;
+}
+
+ImageFormat imageFormat(OutputKind kind) {
+  switch (kind) {
+    case OutputKind::svg:
+      return ImageFormat::svg;
+    case OutputKind::pdf:
+      return ImageFormat::pdf;
+    case OutputKind::png:
+      return ImageFormat::png;
+  }
+  return ImageFormat::png;
+}
+
+int printSkim(const std::string& path) {
+  const std::string json = skimToJson(skimFile(path)) + "\n";
+  if (!writeStandardOutput(json)) return fail("cannot write standard output: " + because(errno));
+  return 0;
+}
+
+int drawThumbnail(const CommandLine& line, const std::string& path) {
+  // Claimed before any drawing, so an unwritable OUTPUT fails fast.
+  ReplacementFile output(line.output);
+  if (const int error = output.open()) {
+    return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
+  }
+  const std::optional<std::string> url = fileURLFromPath(path);
+  if (!url) return fail("cannot open " + quotedPath(line.input) + ": not a usable path");
+
+  std::optional<ThumbnailReply> reply;
+  ThumbnailProvider().provideThumbnail(
+      {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
+      [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+
+  // renderImage rounds the image up to whole pixels and paints the page at
+  // its exact size.
+  const Size page = reply->contextSize;
+  const std::optional<std::string> image = renderImage(
+      page.width, page.height, [&](Canvas& canvas) { reply->drawingBlock(canvas); },
+      imageFormat(outputKind(line.output)));
+  if (!image) return fail("cannot draw the page for " + quotedPath(line.output));
+  if (const int error = output.commit(*image)) {
+    return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::span<const char* const> args(argv + 1,
+                                          static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  const auto parsed = parseCommandLine(args);
+  if (const auto* error = std::get_if<std::string>(&parsed)) return fail(*error);
+  const auto& line = std::get<CommandLine>(parsed);
+
+  switch (line.action) {
+    case Action::help:
+      return writeStandardOutput(usageText()) ? 0 : 1;
+    case Action::version:
+      return writeStandardOutput(std::string(programName) + " " TAMSEL_VERSION "\n") ? 0 : 1;
+    case Action::skim:
+    case Action::thumbnail:
+      break;
+  }
+
+  const std::optional<std::string> path = inputPath(line.input);
+  if (!path) return fail("cannot open " + quotedPath(line.input) + ": not a local file URL");
+  if (const int error = pathLookupError(*path)) {
+    return fail("cannot open " + quotedPath(line.input) + ": " + because(error));
+  }
+  return line.action == Action::skim ? printSkim(*path) : drawThumbnail(line, *path);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "service/thumbnail_size.h"
+#include "skim/markdown_skim.h"
+
+namespace tamsel {
+
+class Canvas;
+
+// What the host asks for: one document and the sizes it will accept.
+struct ThumbnailRequest {
+  std::string fileURL;  // "file:///..." of the document
+  Size maximumSize;
+  Size minimumSize;
+};
+
+// What the drawing block keeps of a request. Built once, never changed, so
+// any number of threads may read it.
+struct DrawingContext {
+  MarkdownSkim skim;
+  double width = 0;   // points
+  double height = 0;  // points
+};
+
+// Paints the page into the canvas it is given, over the rectangle
+// (0, 0, width, height) of the captured size; returns true on every call. The
+// canvas is borrowed for the call only. Copies of a block share one
+// DrawingContext and may run on any thread, at any time, any number of times.
+using DrawingBlock = std::function<bool(Canvas&)>;
+
+DrawingBlock makeDrawingBlock(std::shared_ptr<const DrawingContext> context);
+
+// The answer to a request: the size of the canvas the block wants, and the
+// block.
+struct ThumbnailReply {
+  Size contextSize;
+  DrawingBlock drawingBlock;
+};
+
+// The skim of the document at a local `path`: its first bytes (none when it
+// cannot be read) under its last path component, extension kept.
+MarkdownSkim skimFile(const std::string& path);
+
+// Answers thumbnail requests. Holds nothing: one provider may serve any number
+// of requests, from any number of threads at once.
+class ThumbnailProvider {
+ public:
+  // Receives the reply and an error, which is always empty: every request
+  // gets a page.
+  using CompletionHandler = std::function<void(ThumbnailReply reply, std::error_code error)>;
+
+  // Settles the size with thumbnailSize, reads and skims the document (a file
+  // that cannot be read is an empty document; the skim's file name is the
+  // path's last component, extension kept) and calls `completionHandler`
+  // exactly once, before returning. All text work is done here; the block
+  // only paints.
+  void provideThumbnail(const ThumbnailRequest& request,
+                        const CompletionHandler& completionHandler) const;
+};
+
+}  // namespace tamsel
