@@ -1,0 +1,32 @@
+#pragma once
+
+#include <ostream>
+
+#include "service/cache/cache_options.h"
+#include "service/cache/cache_progress.h"
+
+namespace tamsel {
+
+// Fills the shared thumbnail cache for every document under options.paths
+// (see findDocuments), on options.jobs worker threads. Each document gets
+// CACHE_HOME/thumbnails/FLAVOR/MD5(URI).png: the page the single-file
+// thumbnailer draws for a square maximum of the flavor's size, with the
+// Thumb::URI, Thumb::MTime, Thumb::Size, Thumb::Mimetype and Software text
+// keys, written whole (temporary file, then rename) with mode 0600. A
+// thumbnail whose URI and modification time still match the file is fresh
+// and is left alone. A file that cannot be read gets the empty document's
+// page; a path that does not exist, a directory that cannot be read and a
+// thumbnail that cannot be written are failures: each is reported to
+// `reporter` and the run goes on. Documents share nothing but the work index
+// and the counters.
+CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter);
+
+// The `--cache` command: runs buildCache, reporting to `errors`, with a
+// progress line when `showProgress`. Returns the exit status: 1 if anything
+// failed, else 0.
+int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress);
+
+// The same on standard error, with a progress line when it is a terminal.
+int runCache(const CacheOptions& options);
+
+}  // namespace tamsel

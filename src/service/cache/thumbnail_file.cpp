@@ -1,0 +1,194 @@
+#include "service/cache/thumbnail_file.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/unique_fd.h"
+
+namespace tamsel {
+namespace {
+
+struct GFreeDeleter {
+  void operator()(void* p) const { g_free(p); }
+};
+using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
+
+constexpr mode_t directoryMode = 0700;
+constexpr mode_t thumbnailMode = 0600;
+
+// Hidden and fixed-length, so it never looks like a thumbnail to a reader and
+// always fits next to one.
+constexpr char temporaryTemplate[] = ".tamsel-cache-XXXXXX";
+
+constexpr std::string_view pngSignature{"\x89PNG\r\n\x1a\n", 8};
+constexpr std::size_t chunkHeaderSize = 8;
+constexpr std::size_t chunkCrcSize = 4;
+// The PNG format caps a chunk's length at 2^31 - 1.
+constexpr std::uint32_t chunkLengthLimit = 0x7fffffff;
+
+std::uint32_t bigEndian32(std::string_view bytes) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  return value;
+}
+
+// Reads from the start of `fd` until `bytes` holds `want` bytes or the file
+// ends. False on a read error.
+bool readUpTo(int fd, std::string& bytes, std::size_t want) {
+  std::size_t filled = bytes.size();
+  bytes.resize(want);
+  while (filled < want) {
+    const ssize_t got =
+        ::pread(fd, bytes.data() + filled, want - filled, static_cast<off_t>(filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  bytes.resize(filled);
+  return true;
+}
+
+std::optional<std::int64_t> parseSeconds(std::string_view text) {
+  std::int64_t value = 0;
+  const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (status != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string environmentCacheHome() {
+  // The base-directory rules ignore a relative value; GLib's own accessor is
+  // not used because it caches the first answer for the life of the process.
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home && home[0] != '\0') return std::string(home) + "/.cache";
+  return std::string(g_get_home_dir()) + "/.cache";
+}
+
+std::string thumbnailDirectory(const std::string& cacheHome, CacheFlavor flavor) {
+  return cacheHome + "/thumbnails/" + std::string(flavorName(flavor));
+}
+
+int makeThumbnailDirectory(const std::string& directory) {
+  if (g_mkdir_with_parents(directory.c_str(), directoryMode) != 0) return errno;
+  return 0;
+}
+
+std::optional<std::string> fileUriOf(const std::string& absolutePath) {
+  const GCharPtr uri(g_filename_to_uri(absolutePath.c_str(), nullptr, nullptr));
+  if (!uri) return std::nullopt;
+  return std::string(uri.get());
+}
+
+std::string thumbnailFileName(std::string_view uri) {
+  const GCharPtr digest(
+      g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.data(), static_cast<gssize>(uri.size())));
+  return std::string(digest.get()) + ".png";
+}
+
+PngLeadingText readPngLeadingText(std::string_view bytes) {
+  PngLeadingText result;
+  if (!bytes.starts_with(pngSignature)) {
+    result.status = bytes.size() < pngSignature.size() && pngSignature.starts_with(bytes)
+                        ? PngLeadingText::Status::truncated
+                        : PngLeadingText::Status::invalid;
+    return result;
+  }
+  std::size_t at = pngSignature.size();
+  while (true) {
+    if (bytes.size() - at < chunkHeaderSize) {
+      result.status = PngLeadingText::Status::truncated;
+      return result;
+    }
+    const std::uint32_t length = bigEndian32(bytes.substr(at));
+    const std::string_view type = bytes.substr(at + 4, 4);
+    if (length > chunkLengthLimit) {
+      result.status = PngLeadingText::Status::invalid;
+      return result;
+    }
+    if (type == "IDAT" || type == "IEND") {
+      result.status = PngLeadingText::Status::complete;
+      return result;
+    }
+    const std::size_t dataAt = at + chunkHeaderSize;
+    if (bytes.size() - dataAt < std::size_t{length} + chunkCrcSize) {
+      result.status = PngLeadingText::Status::truncated;
+      return result;
+    }
+    if (type == "tEXt") {
+      const std::string_view data = bytes.substr(dataAt, length);
+      const auto nul = data.find('\0');
+      if (nul != std::string_view::npos) {
+        result.entries.emplace_back(std::string(data.substr(0, nul)),
+                                    std::string(data.substr(nul + 1)));
+      }
+    }
+    at = dataAt + length + chunkCrcSize;
+  }
+}
+
+bool isFreshThumbnail(const std::string& thumbnailPath, std::string_view uri, std::int64_t mtime) {
+  const UniqueFd fd(::open(thumbnailPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd) return false;
+
+  std::string bytes;
+  if (!readUpTo(fd.get(), bytes, pngTextFirstRead)) return false;
+  PngLeadingText text = readPngLeadingText(bytes);
+  if (text.status == PngLeadingText::Status::truncated && bytes.size() == pngTextFirstRead) {
+    if (!readUpTo(fd.get(), bytes, pngTextReadLimit)) return false;
+    text = readPngLeadingText(bytes);
+  }
+  if (text.status != PngLeadingText::Status::complete) return false;
+
+  bool uriMatches = false;
+  bool mtimeMatches = false;
+  for (const auto& [key, value] : text.entries) {
+    if (key == "Thumb::URI") uriMatches = value == uri;
+    if (key == "Thumb::MTime") mtimeMatches = parseSeconds(value) == mtime;
+  }
+  return uriMatches && mtimeMatches;
+}
+
+int writeThumbnailFile(const std::string& directory, const std::string& fileName,
+                       std::string_view png) {
+  std::string temporary = directory + "/" + temporaryTemplate;
+  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+  if (!fd) return errno;
+
+  // mkostemp's mode is masked by the umask; the cache wants exactly 0600.
+  bool written = ::fchmod(fd.get(), thumbnailMode) == 0 && writeAll(fd.get(), png);
+  int error = written ? 0 : errno;
+  // close() is where some file systems report a failed write.
+  if (::close(fd.release()) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && ::rename(temporary.c_str(), (directory + "/" + fileName).c_str()) != 0) {
+    written = false;
+    error = errno;
+  }
+  if (!written) ::unlink(temporary.c_str());
+  return error;
+}
+
+}  // namespace tamsel
