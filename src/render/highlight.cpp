@@ -63,8 +63,12 @@ const std::unordered_set<std::string_view>& codeKeywords() {
 }
 
 StyledText highlightCode(std::string_view text, const Font& font) {
-  const icu::UnicodeString utf16 = icu::UnicodeString::fromUTF8(
+  icu::UnicodeString utf16 = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  // The text engine refuses NUL; swapping it here, one unit for one, keeps
+  // every range on the characters it was matched on.
+  utf16.findAndReplace(icu::UnicodeString(static_cast<UChar>(0)),
+                       icu::UnicodeString(static_cast<UChar>(0xFFFD)));
   StyledText styled{.text = {},
                     .font = font,
                     .color = inkColor,

@@ -22,7 +22,7 @@ const std::unordered_set<std::string_view>& codeKeywords();
 // letter, mark or digit of any script is not one. String runs follow keyword
 // runs, so a keyword inside a string shows in the string colour. Runs are
 // UTF-8 byte ranges of the result's text, which is `text` itself when that
-// is valid UTF-8 (invalid sequences become U+FFFD).
+// is valid UTF-8 without NUL (invalid sequences and NUL become U+FFFD).
 StyledText highlightCode(std::string_view text, const Font& font);
 
 }  // namespace tamsel

@@ -1,0 +1,106 @@
+#include "render/highlight.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "render/text_style.h"
+
+namespace tamsel {
+namespace {
+
+bool sameColor(const Color& a, const Color& b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
+}
+
+// The styled text with each recoloured span marked, as the canvas will
+// resolve it: <k>keyword</k>, <s>string</s>.
+std::string marked(const StyledText& styled) {
+  std::string out;
+  std::size_t at = 0;
+  for (const ColorRun& run : flattenRuns(styled)) {
+    const char* tag = sameColor(run.color, keywordColor)  ? "k"
+                      : sameColor(run.color, stringColor) ? "s"
+                                                          : "?";
+    out += styled.text.substr(at, run.start - at);
+    out +=
+        std::string("<") + tag + '>' + styled.text.substr(run.start, run.length) + "</" + tag + '>';
+    at = run.start + run.length;
+  }
+  return out + styled.text.substr(at);
+}
+
+TEST(HighlightCode, ColoursKeywordsAndStrings) {
+  struct Case {
+    const char* name;
+    std::string text, expected;
+  };
+  const Case cases[] = {
+      {"empty", "", ""},
+      {"prose", "plain prose, nothing here", "plain prose, nothing here"},
+      {"whole words only", "for format before fore_ for_x", "<k>for</k> format before fore_ for_x"},
+      {"case matters", "None none NONE Return return",
+       "<k>None</k> none NONE Return <k>return</k>"},
+      {"digits and letters join words", "2for \u00e9for for\u00e9 \u4e2dif x1if",
+       "2for \u00e9for for\u00e9 \u4e2dif x1if"},
+      {"punctuation is a boundary", "$for .for (if) _for a-in-b",
+       "$<k>for</k> .<k>for</k> (<k>if</k>) _for a-<k>in</k>-b"},
+      {"keywords inside strings", "x = \"if else\" + 'let'",
+       "x = <s>\"if else\"</s> + <s>'let'</s>"},
+      {"empty quotes", "\"\" ''", "<s>\"\"</s> <s>''</s>"},
+      {"unclosed quote stays on its line", "\"open if\nreturn \"x\"",
+       "\"open <k>if</k>\n<k>return</k> <s>\"x\"</s>"},
+      {"backslash escapes nothing", "\"a \\\"b\\\" c\"", "<s>\"a \\\"</s>b\\<s>\" c\"</s>"},
+      {"apostrophes pair up", "don't return what isn't", "don<s>'t return what isn'</s>t"},
+      {"numbers and comments", "x = 42 // 0x1F", "x = 42 // 0x1F"},
+      {"emoji before a keyword", "\U0001F600 return \"\U0001F600\" if",
+       "\U0001F600 <k>return</k> <s>\"\U0001F600\"</s> <k>if</k>"},
+      {"NUL does not shift colours", std::string("\0 if", 4), "\uFFFD <k>if</k>"},
+      {"invalid UTF-8 does not shift colours", "\xC3( \xFF if", "\uFFFD( \uFFFD <k>if</k>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(marked(highlightCode(c.text, monoStyle(100).font)), c.expected);
+  }
+}
+
+TEST(HighlightCode, KeepsFontInkAndSingleLineHeight) {
+  const Font font = monoStyle(256).font;
+  const StyledText styled = highlightCode("let x", font);
+  EXPECT_EQ(styled.text, "let x");
+  EXPECT_EQ(styled.font.family, FontFamily::mono);
+  EXPECT_DOUBLE_EQ(styled.font.size, font.size);
+  EXPECT_TRUE(sameColor(styled.color, inkColor));
+  EXPECT_DOUBLE_EQ(styled.lineHeightMultiple, 1.0);
+  EXPECT_DOUBLE_EQ(styled.kern, 0);
+}
+
+TEST(CodeKeywords, HoldsTheFiftyOneWords) {
+  EXPECT_EQ(codeKeywords().size(), 51u);
+  for (const char* word : {"let", "None", "println", "extension", "not"}) {
+    EXPECT_TRUE(codeKeywords().contains(word)) << word;
+  }
+}
+
+TEST(FlattenRuns, LetsLaterRunsWinAndCutsAtTheEnd) {
+  const Color a = rgb8(1, 0, 0), b = rgb8(2, 0, 0);
+  const StyledText styled{.text = "0123456789",
+                          .font = {},
+                          .color = inkColor,
+                          .lineHeightMultiple = 1,
+                          .kern = 0,
+                          .runs = {{.start = 2, .length = 2, .color = a},
+                                   {.start = 0, .length = 6, .color = b},
+                                   {.start = 8, .length = 50, .color = a},
+                                   {.start = 20, .length = 1, .color = a}}};
+  const auto flat = flattenRuns(styled);
+  ASSERT_EQ(flat.size(), 2u);
+  EXPECT_EQ(flat[0].start, 0u);
+  EXPECT_EQ(flat[0].length, 6u);
+  EXPECT_TRUE(sameColor(flat[0].color, b));
+  EXPECT_EQ(flat[1].start, 8u);
+  EXPECT_EQ(flat[1].length, 2u);
+}
+
+}  // namespace
+}  // namespace tamsel

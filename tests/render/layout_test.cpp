@@ -1,0 +1,307 @@
+// Page layout through the recording canvas. Most cases use a page 1000 pt
+// wide, where every fraction of the width is a whole or short number:
+// margins 85, content width 830, title at 90, bar 7 high and 260 wide, first
+// block at bar bottom + 55, gaps of 30, headings 18 lower, code margin 20.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "render/draw_skim.h"
+#include "render/recording_canvas.h"
+#include "support/recording_calls.h"
+#include "support/recording_diff.h"
+
+namespace tamsel {
+namespace {
+
+using Block = MarkdownSkim::Block;
+using testing::callsNamed;
+
+constexpr double pageWidth = 1000;
+constexpr double pageHeight = 1300;  // bottom limit 1220
+// Where the first block starts below a one-line title: 90 + 114 + 18 + 7 + 55.
+constexpr double firstBlockTop = 284;
+
+std::vector<std::string> record(const MarkdownSkim& skim, const Rect& rect) {
+  RecordingCanvas canvas;
+  drawSkim(skim, rect, canvas);
+  return canvas.calls();
+}
+
+std::vector<std::string> record(const MarkdownSkim& skim, double height = pageHeight) {
+  return record(skim, {.x = 0, .y = 0, .width = pageWidth, .height = height});
+}
+
+MarkdownSkim titled(std::vector<Block> blocks) {
+  return {.title = "Notes", .blocks = std::move(blocks)};
+}
+
+std::vector<double> tops(const std::vector<testing::RecordedCall>& calls, double height) {
+  std::vector<double> result;
+  for (const auto& call : calls) result.push_back(call.top(height));
+  return result;
+}
+
+TEST(PageMetrics, AreFractionsOfTheWidth) {
+  struct Case {
+    double width, height;
+    double sideMargin, contentWidth, bottomLimit, titleMaxHeight, barHeight;
+  };
+  const Case cases[] = {
+      {1000, 1300, 85, 830, 1220, 357, 7},
+      {256, 331, 21.76, 212.48, 310.52, 91.392, 2},
+      {300, 388, 25.5, 249, 364, 107.1, 2.1},
+      {285, 369, 24.225, 236.55, 346.2, 101.745, 2},  // below 2 / 0.007: bar stays 2 pt
+      {100, 12, 8.5, 83, 4, -5, 2},                   // too short: no room for a title
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height);
+    const PageMetrics m = pageMetrics({.x = 0, .y = 0, .width = c.width, .height = c.height});
+    EXPECT_DOUBLE_EQ(m.sideMargin, c.sideMargin);
+    EXPECT_DOUBLE_EQ(m.contentWidth, c.contentWidth);
+    EXPECT_DOUBLE_EQ(m.bottomLimit, c.bottomLimit);
+    EXPECT_NEAR(m.titleMaxHeight, c.titleMaxHeight, 1e-9);
+    EXPECT_DOUBLE_EQ(m.barHeight, c.barHeight);
+  }
+}
+
+TEST(DrawSkim, PaintsFrameTitleBarAndEveryKindOfBlock) {
+  const auto calls = record(titled({Block::heading("Plan"), Block::body("Ship it."),
+                                    Block::bullet("apples"), Block::mono({"let x = 1"})}));
+  EXPECT_RECORDING(
+      calls,
+      (std::vector<std::string>{
+          "fillRect 0 0 1000 1300 #F7F3EA",
+          "strokeRect 0.5 0.5 999 1299 #D9D3C6 1",
+          "drawText 85 1096 830 114 serif 600 105 lh=1.08 kern=-1.05 #15140E lines=1 \"Notes\"",
+          "fillGradient 85 1071 260 7 3.5 #FF5D73D9@0 #FFB454D9@0.25 #36D6C3D9@0.5 #6AA6FFD9@0.75 "
+          "#B07BFFD9@1",
+          "drawText 85 937 830 61 sans 600 46 lh=1.32 #2E2B20 lines=1 \"Plan\"",
+          "drawText 85 854 830 53 sans 400 40 lh=1.32 #15140E lines=1 \"Ship it.\"",
+          "drawText 105 771 810 53 sans 400 40 lh=1.32 #15140E lines=1 \"\u2013 apples\"",
+          "fillRoundedRect 85.5 667.5 829 73 15 #F8F5EE",
+          "strokeRoundedRect 85.5 667.5 829 73 15 #D9D3C6 1",
+          "drawText 105 687 790 34 mono 400 34 lh=1 #15140E lines=1 \"let x = 1\" 0+3#7A51C7",
+      }));
+}
+
+TEST(DrawSkim, FollowsThePageRectOrigin) {
+  const auto calls = record(titled({}), {.x = 10, .y = 20, .width = 1000, .height = 1300});
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(calls[0], "fillRect 10 20 1000 1300 #F7F3EA");
+  EXPECT_EQ(calls[2].rfind("drawText 95 1116 830 114 ", 0), 0u) << calls[2];
+}
+
+TEST(DrawSkim, PutsTheBarUnderTheTitleAsDrawn) {
+  struct Case {
+    const char* name;
+    std::string title;
+    double barTop;
+    bool truncated;
+  };
+  const std::string word16(16, 'a');  // one title line holds 16 graphemes
+  const Case cases[] = {
+      {"empty title", "", 108, false},
+      {"one line", "Notes", 222, false},
+      {"three lines", word16 + ' ' + word16 + ' ' + word16, 90 + 341 + 18, false},
+      {"four lines, cut at 3.4 title sizes", word16 + ' ' + word16 + ' ' + word16 + ' ' + word16,
+       90 + 357 + 18, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto calls = record({.title = c.title, .blocks = {}});
+    const auto bars = callsNamed(calls, "fillGradient");
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_DOUBLE_EQ(bars[0].top(pageHeight), c.barTop);
+    const auto texts = callsNamed(calls, "drawText");
+    ASSERT_EQ(texts.size(), c.title.empty() ? 0u : 1u);
+    if (!texts.empty()) {
+      EXPECT_EQ(texts[0].line.find(" truncate ") != std::string::npos, c.truncated);
+    }
+  }
+}
+
+TEST(DrawSkim, NarrowPagesKeepATwoPointBar) {
+  const auto bars = callsNamed(
+      record({.title = "T", .blocks = {}}, {.x = 0, .y = 0, .width = 200, .height = 259}),
+      "fillGradient");
+  ASSERT_EQ(bars.size(), 1u);
+  EXPECT_DOUBLE_EQ(bars[0].height, 2);
+  EXPECT_NE(bars[0].line.find(" 52 2 1 "), std::string::npos) << bars[0].line;
+}
+
+TEST(DrawSkim, ShortPagesPaintOnlyWhatFits) {
+  struct Case {
+    const char* name;
+    double height;
+    std::vector<std::string> callNames;
+  };
+  const Case cases[] = {
+      // bottom limit 90 = top margin: not even the title
+      {"too short for the title", 170, {"fillRect", "strokeRect"}},
+      // bottom limit 225: title (to 204) fits, bar (to 229) does not, and
+      // the cursor moves past the bar's place, so no placeholder either
+      {"bar does not fit", 305, {"fillRect", "strokeRect", "drawText"}},
+      // bottom limit 336: room 52 is less than one body line (52.8), yet
+      // one placeholder line (28) fits
+      {"no room for a body line",
+       416,
+       {"fillRect", "strokeRect", "drawText", "fillGradient", "fillRoundedRect"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> names;
+    for (const auto& call : testing::parseCalls(record(titled({Block::body("Hi")}), c.height))) {
+      names.push_back(call.name);
+    }
+    EXPECT_EQ(names, c.callNames);
+  }
+}
+
+TEST(DrawSkim, SpacesBlocksByKindAndPosition) {
+  struct Case {
+    const char* name;
+    std::vector<Block> blocks;
+    std::vector<double> textTops;  // top offsets of the blocks' text after the title
+    std::vector<double> textLefts;
+  };
+  const double body = 53;  // ceil(40 x 1.32)
+  const Case cases[] = {
+      {"heading first", {Block::heading("H")}, {firstBlockTop + 18}, {85}},
+      {"body first", {Block::body("B")}, {firstBlockTop}, {85}},
+      {"bullet first", {Block::bullet("b")}, {firstBlockTop}, {105}},
+      {"mono first", {Block::mono({"m"})}, {firstBlockTop + 20}, {105}},
+      {"heading later",
+       {Block::body("B"), Block::heading("H")},
+       {firstBlockTop, firstBlockTop + body + 30 + 18},
+       {85, 85}},
+      {"body later",
+       {Block::body("B"), Block::body("C")},
+       {firstBlockTop, firstBlockTop + body + 30},
+       {85, 85}},
+      {"mono later",
+       {Block::body("B"), Block::mono({"m"})},
+       {firstBlockTop, firstBlockTop + body + 30 + 20},
+       {85, 105}},
+      {"blank mono laid out as nothing",
+       {Block::mono({" ", "\t"}), Block::body("B")},
+       {firstBlockTop},
+       {85}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto texts = callsNamed(record(titled(c.blocks)), "drawText");
+    texts.erase(texts.begin());  // the title
+    EXPECT_EQ(tops(texts, pageHeight), c.textTops);
+    std::vector<double> lefts;
+    for (const auto& text : texts) lefts.push_back(text.x);
+    EXPECT_EQ(lefts, c.textLefts);
+  }
+}
+
+TEST(DrawSkim, WrapsBulletsInsideTheirIndent) {
+  // With the prefix, 41 graphemes: one line at the full 830 pt (41 fit),
+  // two at the indented 810 pt (40 fit).
+  const auto texts = callsNamed(record(titled({Block::bullet(std::string(39, 'x'))})), "drawText");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_DOUBLE_EQ(texts[1].width, 810);
+  EXPECT_DOUBLE_EQ(texts[1].height, 106);  // two lines: 2 x 52.8, rounded up
+  EXPECT_NE(texts[1].line.find("\"\u2013 xxx"), std::string::npos);
+}
+
+TEST(DrawSkim, DrawsAtMostSixMonoLinesInABoxAroundThem) {
+  std::vector<std::string> lines;
+  for (char i = '0'; i <= '9'; ++i) lines.push_back(std::string{'l', i});
+  lines[1] = std::string(30, 'w') + ' ' + std::string(30, 'w');  // wraps: 46 fit in 790 pt
+  const auto calls = record(titled({Block::mono(lines)}));
+
+  const auto boxes = callsNamed(calls, "fillRoundedRect");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_DOUBLE_EQ(boxes[0].top(pageHeight), firstBlockTop + 0.5);
+  EXPECT_DOUBLE_EQ(boxes[0].height, 7 * 34 + 40 - 1);  // 7 lines, margins, inset
+  const auto texts = callsNamed(calls, "drawText");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_NE(texts[1].line.find("\"l0\n" + lines[1] + "\nl2\nl3\nl4\nl5\""), std::string::npos)
+      << texts[1].line;
+}
+
+TEST(DrawSkim, LeavesOutAMonoBoxThatDoesNotFit) {
+  const Block sixLines = Block::mono({"a", "b", "c", "d", "e", "f"});  // box 6 x 34 + 40 = 244
+  struct Case {
+    const char* name;
+    std::vector<Block> blocks;
+    std::vector<double> placeholderTops;
+    std::size_t texts;
+  };
+  // Bottom limit 400: 116 pt of room for the box.
+  const Case cases[] = {
+      {"first block: placeholders from the cursor",
+       {sixLines, Block::body("B")},
+       {firstBlockTop, firstBlockTop + 58},
+       1},
+      {"after a block: nothing more", {Block::body("B"), sixLines, Block::body("C")}, {}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto calls = record(titled(c.blocks), 480);
+    EXPECT_EQ(tops(callsNamed(calls, "fillRoundedRect"), 480), c.placeholderTops);
+    EXPECT_TRUE(callsNamed(calls, "strokeRoundedRect").empty());
+    EXPECT_EQ(callsNamed(calls, "drawText").size(), c.texts);
+  }
+}
+
+TEST(DrawSkim, CutsTheLastTextBlockAndStops) {
+  std::string longText = "word";
+  for (int i = 0; i < 99; ++i) longText += " word";  // 8 words a line: 13 lines
+  // Bottom limit 484: 200 pt of room.
+  const auto calls = record(titled({Block::body(longText), Block::body("after")}), 564);
+  const auto texts = callsNamed(calls, "drawText");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_DOUBLE_EQ(texts[1].top(564), firstBlockTop);
+  EXPECT_DOUBLE_EQ(texts[1].height, 200);
+  EXPECT_NE(texts[1].line.find(" lines=3 truncate "), std::string::npos) << texts[1].line;
+  EXPECT_TRUE(callsNamed(calls, "fillRoundedRect").empty());
+}
+
+TEST(DrawSkim, DrawsThePlaceholderLinesThatFit) {
+  const auto all = callsNamed(record(titled({})), "fillRoundedRect");
+  std::vector<std::string> expected;
+  const double widths[] = {763.6, 730.4, 788.5, 697.2, 498};
+  for (int k = 0; k < 5; ++k) {
+    expected.push_back("fillRoundedRect 85 " + formatNumber(pageHeight - 284 - 58 * k - 28) + ' ' +
+                       formatNumber(widths[k]) + " 28 14 #E4DED2");
+  }
+  std::vector<std::string> lines;
+  for (const auto& call : all) lines.push_back(call.line);
+  EXPECT_RECORDING(lines, expected);
+
+  // Bottom limit 450: lines at 284, 342 and 400 end by 428; the next would end at 486.
+  EXPECT_EQ(tops(callsNamed(record(titled({Block::mono({"", " "})}), 530), "fillRoundedRect"), 530),
+            (std::vector<double>{284, 342, 400}));
+}
+
+TEST(DrawSkim, AcceptsAnyRect) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    Rect rect;
+    bool paints;
+  };
+  const Case cases[] = {
+      {{0, 0, 0, 0}, false},     {{0, 0, -10, 100}, false},     {{nan, 0, 100, 100}, false},
+      {{0, 0, 100, inf}, false}, {{0, 0, 1e300, 1e300}, false}, {{1e300, 0, 10, 10}, false},
+      {{0, 0, 1, 1}, true},      {{0, 0, 3, 1e5}, true},        {{0, 0, 1e5, 3}, true},
+  };
+  const MarkdownSkim skim =
+      titled({Block::heading("H"), Block::body("b"), Block::mono({"x"}), Block::bullet("c")});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.rect.x << ' ' << c.rect.width << ' ' << c.rect.height);
+    EXPECT_EQ(record(skim, c.rect).empty(), !c.paints);
+  }
+}
+
+}  // namespace
+}  // namespace tamsel

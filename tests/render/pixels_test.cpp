@@ -1,0 +1,150 @@
+// The Cairo backend, checked on pixels that do not depend on fonts: page
+// size, paper, border, accent bar ends, placeholder rows, ink in the title.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "render/draw_skim.h"
+#include "render/image.h"
+#include "render/text_style.h"
+#include "support/recording_png.h"
+
+namespace tamsel {
+namespace {
+
+using testing::DecodedPng;
+using testing::Rgb;
+
+constexpr double width = 256;
+constexpr double height = 331;
+constexpr int colorTolerance = 3;  // antialiasing and 8-bit rounding
+
+DecodedPng renderPage(const MarkdownSkim& skim, double w = width, double h = height) {
+  const auto png = renderImage(w, h, [&](Canvas& canvas) {
+    drawSkim(skim, {.x = 0, .y = 0, .width = w, .height = h}, canvas);
+  });
+  EXPECT_TRUE(png.has_value());
+  auto decoded = testing::decodePng(png.value_or(""));
+  EXPECT_TRUE(decoded.has_value());
+  return decoded.value_or(DecodedPng{});
+}
+
+Rgb expected(const Color& color) {
+  return {static_cast<int>(std::lround(color.red * 255)),
+          static_cast<int>(std::lround(color.green * 255)),
+          static_cast<int>(std::lround(color.blue * 255))};
+}
+
+::testing::AssertionResult near(const Rgb& actual, const Rgb& wanted) {
+  if (std::abs(actual.red - wanted.red) <= colorTolerance &&
+      std::abs(actual.green - wanted.green) <= colorTolerance &&
+      std::abs(actual.blue - wanted.blue) <= colorTolerance) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "got (" << actual.red << ", " << actual.green << ", " << actual.blue << "), wanted ("
+         << wanted.red << ", " << wanted.green << ", " << wanted.blue << ")";
+}
+
+// The bar's colour over paper at `t` of the way along it.
+Rgb barColor(double t) {
+  const auto palette = accentPalette();
+  const double scaled = std::clamp(t, 0.0, 1.0) * 4;
+  const std::size_t i = std::min<std::size_t>(static_cast<std::size_t>(scaled), 3);
+  const double f = scaled - i;
+  auto mix = [&](double a, double b, double paper) {
+    const double c = a + (b - a) * f;
+    return static_cast<int>(std::lround((0.85 * c + 0.15 * paper) * 255));
+  };
+  return {mix(palette[i].red, palette[i + 1].red, paperColor.red),
+          mix(palette[i].green, palette[i + 1].green, paperColor.green),
+          mix(palette[i].blue, palette[i + 1].blue, paperColor.blue)};
+}
+
+TEST(CairoPage, HasPaperInsideABorder) {
+  const DecodedPng page = renderPage({.title = "", .blocks = {}});
+  ASSERT_EQ(page.width, 256);
+  ASSERT_EQ(page.height, 331);
+  for (const auto& [x, y] : {std::pair{0, 160}, {255, 160}, {128, 0}, {128, 330}, {0, 0}}) {
+    SCOPED_TRACE(::testing::Message() << "border at " << x << ", " << y);
+    EXPECT_TRUE(near(page.at(x, y), expected(ruleColor)));
+  }
+  for (const auto& [x, y] : {std::pair{1, 160}, {254, 160}, {128, 1}, {128, 329}, {128, 300}}) {
+    SCOPED_TRACE(::testing::Message() << "paper at " << x << ", " << y);
+    EXPECT_TRUE(near(page.at(x, y), expected(paperColor)));
+  }
+}
+
+TEST(CairoPage, PaintsTheAccentBarFromFirstToLastColour) {
+  // Empty title: the bar spans x 21.76 to 88.32 and rows 27.648 to 29.648.
+  const DecodedPng page = renderPage({.title = "", .blocks = {}});
+  for (const int x : {23, 45, 60, 86}) {
+    SCOPED_TRACE(::testing::Message() << "bar at x " << x);
+    EXPECT_TRUE(near(page.at(x, 28), barColor((x + 0.5 - 21.76) / 66.56)));
+  }
+  EXPECT_TRUE(near(page.at(95, 28), expected(paperColor)));
+  EXPECT_TRUE(near(page.at(50, 25), expected(paperColor)));
+}
+
+TEST(CairoPage, PutsPlaceholderRowsWhereTheLayoutSays) {
+  // Empty title: lines from 43.728, every 14.848, 7.168 high, from x 21.76,
+  // 0.92, 0.88, 0.95, 0.84 and 0.6 of 212.48 long.
+  const double fractions[] = {0.92, 0.88, 0.95, 0.84, 0.6};
+  struct Case {
+    double height;
+    int lines;
+  };
+  for (const Case& c : {Case{331, 5}, Case{114, 3}}) {  // bottom limit 93.52: three fit
+    SCOPED_TRACE(::testing::Message() << "page height " << c.height);
+    const DecodedPng page = renderPage({.title = "", .blocks = {}}, width, c.height);
+    for (int k = 0; k < 5; ++k) {
+      SCOPED_TRACE(::testing::Message() << "line " << k);
+      const double top = 43.728 + k * 14.848;
+      const int middle = static_cast<int>(top + 3.584);
+      const double end = 21.76 + 212.48 * fractions[k];
+      const Rgb inLine = page.at(static_cast<int>(end) - 6, middle);
+      if (k < c.lines) {
+        EXPECT_TRUE(near(inLine, expected(placeholderColor)));
+        EXPECT_TRUE(near(page.at(static_cast<int>(end) + 2, middle), expected(paperColor)));
+        EXPECT_TRUE(near(page.at(40, static_cast<int>(top + 7.168 + 3.5)), expected(paperColor)));
+      } else if (middle < c.height - 1) {
+        EXPECT_TRUE(near(inLine, expected(paperColor)));
+      }
+    }
+  }
+}
+
+TEST(CairoPage, InksTheTitleInsideItsBox) {
+  // Title box: x 21.76 to 234.24, from 23.04 down, one line of 26.88 pt type.
+  const DecodedPng page = renderPage({.title = "Ink Well", .blocks = {}});
+  int inkInside = 0, inkOutside = 0;
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < page.width; ++x) {
+      const Rgb p = page.at(x, y);
+      if (p.red + p.green + p.blue > 300) continue;
+      const bool inside = x >= 21 && x <= 235 && y >= 23;
+      (inside ? inkInside : inkOutside) += 1;
+    }
+  }
+  EXPECT_GT(inkInside, 100);
+  EXPECT_EQ(inkOutside, 0);
+}
+
+TEST(CairoPage, DrawsCodeBoxesAndTextOnlyInsideThePage) {
+  std::string longWord(400, 'w');
+  MarkdownSkim skim{.title = longWord,
+                    .blocks = {MarkdownSkim::Block::mono({"if " + longWord, "'" + longWord}),
+                               MarkdownSkim::Block::body(longWord + " " + longWord)}};
+  const DecodedPng page = renderPage(skim);
+  // Right of the content (x > 234.24) only paper and the border remain.
+  for (int y = 1; y < page.height - 1; ++y) {
+    for (int x = 236; x < page.width - 1; ++x) {
+      ASSERT_TRUE(near(page.at(x, y), expected(paperColor))) << x << ", " << y;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tamsel
