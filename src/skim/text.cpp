@@ -1,0 +1,160 @@
+#include "skim/text.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
+#include <memory>
+
+namespace tamsel::detail {
+namespace {
+
+// Creating a character break iterator loads rules and costs far more than a
+// whole skim, so each thread keeps one and lends it to one cursor at a time.
+struct ThreadIterator {
+  std::unique_ptr<icu::BreakIterator> iterator;
+  bool created = false;
+  bool lent = false;
+};
+
+thread_local ThreadIterator threadIterator;
+
+std::unique_ptr<icu::BreakIterator> createIterator() {
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> iterator(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) return nullptr;
+  return iterator;
+}
+
+bool isAscii(char16_t unit) {
+  return unit < 0x80;
+}
+
+}  // namespace
+
+bool isTrimmable(UChar32 c) {
+  if (c < 0x80) return c == u' ' || c == u'\t';
+  return u_charType(c) == U_SPACE_SEPARATOR;
+}
+
+// Tab and every Zs character lie in the BMP, so testing code units is exact.
+icu::UnicodeString trim(const icu::UnicodeString& text) {
+  int32_t start = 0;
+  int32_t end = text.length();
+  while (start < end && isTrimmable(text[start])) ++start;
+  while (end > start && isTrimmable(text[end - 1])) --end;
+  if (start == 0 && end == text.length()) return text;
+  return icu::UnicodeString(text, start, end - start);
+}
+
+bool isBlank(const icu::UnicodeString& text, int32_t start, int32_t end) {
+  for (int32_t i = start; i < end; ++i) {
+    if (!isTrimmable(text[i])) return false;
+  }
+  return true;
+}
+
+CharacterCursor::CharacterCursor(const icu::UnicodeString& text) : text_(text) {}
+
+CharacterCursor::~CharacterCursor() {
+  if (borrowedThreadIterator_) threadIterator.lent = false;
+}
+
+bool CharacterCursor::ensureIterator() {
+  if (iterator_) return true;
+  if (iteratorUnavailable_) return false;
+  if (!threadIterator.created) {
+    threadIterator.iterator = createIterator();
+    threadIterator.created = true;
+  }
+  if (threadIterator.iterator && !threadIterator.lent) {
+    iterator_ = threadIterator.iterator.get();
+    threadIterator.lent = true;
+    borrowedThreadIterator_ = true;
+  } else if (threadIterator.iterator) {
+    ownedIterator_.reset(threadIterator.iterator->clone());
+    iterator_ = ownedIterator_.get();
+  }
+  if (!iterator_) {
+    iteratorUnavailable_ = true;
+    return false;
+  }
+  iterator_->setText(text_);
+  return true;
+}
+
+int32_t CharacterCursor::slowNextBoundary(int32_t offset) {
+  // Without ICU's break data, code points are the best characters we have.
+  if (!ensureIterator()) return text_.moveIndex32(offset, 1);
+  const int32_t next = iterator_->following(offset);
+  return next == icu::BreakIterator::DONE ? text_.length() : next;
+}
+
+// No segmentation rule joins two ASCII characters except CR LF, and there is
+// always a break after LF; everything else asks the iterator.
+int32_t CharacterCursor::nextBoundary(int32_t offset) {
+  const int32_t length = text_.length();
+  if (offset + 1 >= length) return length;
+  const char16_t unit = text_[offset];
+  const char16_t following = text_[offset + 1];
+  if (isAscii(unit) && isAscii(following)) {
+    return unit == u'\r' && following == u'\n' ? offset + 2 : offset + 1;
+  }
+  return slowNextBoundary(offset);
+}
+
+bool CharacterCursor::isBoundary(int32_t offset) {
+  if (offset <= 0 || offset >= text_.length()) return true;
+  const char16_t before = text_[offset - 1];
+  const char16_t after = text_[offset];
+  if (isAscii(before) && isAscii(after)) return !(before == u'\r' && after == u'\n');
+  if (!ensureIterator()) return !(U16_IS_LEAD(before) && U16_IS_TRAIL(after));
+  return iterator_->isBoundary(offset);
+}
+
+int32_t CharacterCursor::advance(int32_t offset, int32_t count) {
+  const int32_t length = text_.length();
+  for (int32_t i = 0; i < count && offset < length; ++i) offset = nextBoundary(offset);
+  return offset;
+}
+
+bool startsWithCharacters(const icu::UnicodeString& text, std::u16string_view prefix) {
+  const auto size = static_cast<int32_t>(prefix.size());
+  if (text.length() < size) return false;
+  if (text.compare(0, size, prefix.data(), 0, size) != 0) return false;
+  return CharacterCursor(text).isBoundary(size);
+}
+
+icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count) {
+  const int32_t end = CharacterCursor(text).advance(0, count);
+  if (end == text.length()) return text;
+  return icu::UnicodeString(text, 0, end);
+}
+
+bool isNumeric(UChar32 c) {
+  return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+}
+
+std::string toUtf8(const icu::UnicodeString& text) {
+  std::string bytes;
+  text.toUTF8String(bytes);
+  return bytes;
+}
+
+icu::UnicodeString fromUtf8Repairing(std::string_view bytes) {
+  icu::UnicodeString text;
+  if (bytes.empty()) return text;
+  // Each byte gives at most one UTF-16 unit, so this capacity always fits.
+  const auto capacity = static_cast<int32_t>(bytes.size());
+  char16_t* buffer = text.getBuffer(capacity);
+  if (buffer == nullptr) return text;
+  int32_t length = 0;
+  int32_t substitutions = 0;
+  UErrorCode status = U_ZERO_ERROR;
+  u_strFromUTF8WithSub(buffer, capacity, &length, bytes.data(), capacity, 0xFFFD, &substitutions,
+                       &status);
+  text.releaseBuffer(U_SUCCESS(status) ? length : 0);
+  return text;
+}
+
+}  // namespace tamsel::detail

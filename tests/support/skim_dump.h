@@ -1,0 +1,77 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "skim/markdown_skim.h"
+
+namespace tamsel::testing {
+
+// Tabs are shown as "→" so they survive editors and stay visible in diffs.
+inline std::string showTabs(std::string_view text) {
+  std::string shown;
+  for (const char c : text) {
+    if (c == '\t') {
+      shown += "→";
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+// One line per item: "title: …", then "body: …", "heading: …", "bullet: …",
+// or "mono:" followed by one "| …" line per code line ("|" alone when empty,
+// so no dump line ends in a space).
+inline std::string dumpSkim(const MarkdownSkim& skim) {
+  std::string dump = "title: " + showTabs(skim.title) + "\n";
+  for (const auto& block : skim.blocks) {
+    dump += kindName(block.kind());
+    if (block.isMono()) {
+      dump += ":\n";
+      for (const auto& line : block.lines()) {
+        dump += line.empty() ? "|\n" : "| " + showTabs(line) + "\n";
+      }
+    } else {
+      dump += ": " + showTabs(block.text()) + "\n";
+    }
+  }
+  return dump;
+}
+
+inline std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// Passes when `skim` dumps to `expected`; otherwise the message lists both
+// dumps line by line, marking the lines that differ.
+inline ::testing::AssertionResult skimDumpIs(const MarkdownSkim& skim,
+                                             const std::string& expected) {
+  const std::string actual = dumpSkim(skim);
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const auto want = splitLines(expected);
+  const auto got = splitLines(actual);
+  auto failure = ::testing::AssertionFailure();
+  failure << "skim differs (- expected, + actual):\n";
+  for (std::size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
+    const bool haveWant = i < want.size();
+    const bool haveGot = i < got.size();
+    if (haveWant && haveGot && want[i] == got[i]) {
+      failure << "  " << want[i] << "\n";
+      continue;
+    }
+    if (haveWant) failure << "- " << want[i] << "\n";
+    if (haveGot) failure << "+ " << got[i] << "\n";
+  }
+  return failure;
+}
+
+}  // namespace tamsel::testing
