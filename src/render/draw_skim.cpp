@@ -114,7 +114,11 @@ bool drawMonoBlock(const std::string& code, const Rect& rect, const PageMetrics&
   const double boxTop = layout.cursor + (layout.drewAny ? m.blockGap : 0);
   const double room = m.bottomLimit - boxTop;
   const double textWidth = m.contentWidth - 2 * m.codeMargin;
-  const double textHeight = measureText(canvas, code, styles.mono, textWidth);
+  // Measured as coloured: it has the mono style's font and paragraph
+  // settings, so it measures as measureText in that style does, and the
+  // canvas lays it out once for measuring and drawing.
+  const StyledText coloured = highlightCode(code, styles.mono.font);
+  const double textHeight = std::ceil(canvas.textHeight(coloured, textWidth));
   const double boxHeight = textHeight + 2 * m.codeMargin;
   if (room < boxHeight) return false;
 
@@ -122,7 +126,7 @@ bool drawMonoBlock(const std::string& code, const Rect& rect, const PageMetrics&
   canvas.fillRoundedRect(box, m.codeCornerRadius, codeBoxColor);
   canvas.strokeRoundedRect(box, m.codeCornerRadius, ruleColor, hairline);
   canvas.drawText(
-      highlightCode(code, styles.mono.font),
+      coloured,
       boxFromTop(rect, m.sideMargin + m.codeMargin, boxTop + m.codeMargin, textWidth, textHeight),
       false);
   layout.cursor = boxTop + boxHeight;
