@@ -30,7 +30,6 @@ TEST_P(ParseCacheArgsAccepts, Line) {
 INSTANTIATE_TEST_SUITE_P(
     Lines, ParseCacheArgsAccepts,
     testing::Values(
-        ParseCase{{"--cache", "notes"}, CacheFlavor::large, 0, {"notes"}},
         ParseCase{{"--cache", "--flavor", "normal", "a", "b"}, CacheFlavor::normal, 0, {"a", "b"}},
         ParseCase{{"--flavor=x-large", "-j", "3", "a"}, CacheFlavor::xLarge, 3, {"a"}},
         ParseCase{{"a", "-j8", "--flavor", "xx-large"}, CacheFlavor::xxLarge, 8, {"a"}},
@@ -56,22 +55,6 @@ INSTANTIATE_TEST_SUITE_P(Lines, ParseCacheArgsRejects,
                                          std::vector<std::string>{"-j", "2x", "a"},
                                          std::vector<std::string>{"-j", "-1", "a"},
                                          std::vector<std::string>{"--size", "a"}));
-
-TEST(Flavor, NamesAndSizesFollowTheCacheDirectories) {
-  const struct {
-    CacheFlavor flavor;
-    const char* name;
-    int maximum;
-  } rows[] = {{CacheFlavor::normal, "normal", 128},
-              {CacheFlavor::large, "large", 256},
-              {CacheFlavor::xLarge, "x-large", 512},
-              {CacheFlavor::xxLarge, "xx-large", 1024}};
-  for (const auto& row : rows) {
-    EXPECT_EQ(flavorName(row.flavor), row.name);
-    EXPECT_EQ(flavorMaximum(row.flavor), row.maximum);
-    EXPECT_EQ(flavorFromName(row.name), row.flavor);
-  }
-}
 
 }  // namespace
 }  // namespace tamsel

@@ -23,11 +23,6 @@ class TemporaryDirectory {
   TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
   ~TemporaryDirectory() {
     std::error_code ignored;
-    // Read-only directories made by a test would stop the removal.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-      if (it->is_directory(ignored) && !it->is_symlink(ignored)) ::chmod(it->path().c_str(), 0700);
-    }
     std::filesystem::remove_all(path_, ignored);
   }
 

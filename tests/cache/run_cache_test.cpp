@@ -91,23 +91,6 @@ TEST_F(BuildCache, RendersOnlyWhatChanged) {
   EXPECT_EQ(readFacts(thumbnailOf(a)).text.at("Thumb::MTime"), "2000");
 }
 
-TEST_F(BuildCache, SizesEachFlavor) {
-  const std::string doc = tree.write("doc.md", "text\n");
-  const struct {
-    CacheFlavor flavor;
-    unsigned width, height;
-  } rows[] = {{CacheFlavor::normal, 99, 128},
-              {CacheFlavor::large, 198, 256},
-              {CacheFlavor::xLarge, 396, 512},
-              {CacheFlavor::xxLarge, 792, 1024}};
-  for (const auto& row : rows) {
-    expectCounts(run({doc}, row.flavor), 1, 0, 0);
-    const PngFacts facts = readFacts(thumbnailOf(doc, row.flavor));
-    EXPECT_EQ(facts.width, row.width) << flavorName(row.flavor);
-    EXPECT_EQ(facts.height, row.height) << flavorName(row.flavor);
-  }
-}
-
 TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
   const std::string doc = tree.write("doc.md", "text\n");
   expectCounts(run({tree.path() + "/missing.md", doc}), 1, 0, 1);
@@ -123,13 +106,6 @@ TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
       out.str().starts_with("'" + tree.path() + "/x.md': No such file or directory\n'" + blocked +
                             "/thumbnails/large': Not a directory\n0 made, 0 fresh, 2 failed in "))
       << out.str();
-}
-
-TEST_F(BuildCache, ExitsZeroWhenNothingFailed) {
-  tree.write("doc.md", "text\n");
-  std::ostringstream out;
-  EXPECT_EQ(runCache({.paths = {tree.path()}, .cacheHome = cache.path()}, out, false), 0);
-  EXPECT_TRUE(out.str().starts_with("1 made, 0 fresh, 0 failed in ")) << out.str();
 }
 
 }  // namespace

@@ -31,10 +31,6 @@ TEST(ThumbnailName, IsTheMd5OfTheEscapedUri) {
   EXPECT_EQ(fileUriOf("relative/path.md"), std::nullopt);
 }
 
-TEST(ThumbnailDirectory, NamesTheFlavor) {
-  EXPECT_EQ(thumbnailDirectory("/c", CacheFlavor::xLarge), "/c/thumbnails/x-large");
-}
-
 struct LeadingTextCase {
   const char* name;
   std::string bytes;
@@ -58,10 +54,6 @@ INSTANTIATE_TEST_SUITE_P(
     Chunks, PngLeadingTextReads,
     testing::Values(
         LeadingTextCase{"KeysBeforeImage", withKeys, Status::complete, keys},
-        LeadingTextCase{"EmptyText",
-                        pngWithText({{"Software", ""}}, idatChunk()),
-                        Status::complete,
-                        {{"Software", ""}}},
         // Text after the image data is past what a freshness check reads.
         LeadingTextCase{"TextAfterImageIgnored",
                         pngWithText({}, idatChunk() + pngChunk("tEXt", std::string("a\0b", 3))),
@@ -80,8 +72,6 @@ INSTANTIATE_TEST_SUITE_P(
                         withKeys.substr(0, withKeys.size() - 30),
                         Status::truncated,
                         {{"Thumb::URI", "file:///a.md"}}},
-        LeadingTextCase{"CutInsideSignature", withKeys.substr(0, 5), Status::truncated, {}},
-        LeadingTextCase{"Empty", "", Status::truncated, {}},
         LeadingTextCase{"NotPng", "GIF89a and more bytes", Status::invalid, {}},
         LeadingTextCase{"ImpossibleLength",
                         std::string("\x89PNG\r\n\x1a\n\xff\xff\xff\xfftEXt", 16),
