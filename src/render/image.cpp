@@ -4,9 +4,10 @@
 #include <cairo-svg.h>
 #include <png.h>
 
-#include <bit>
 #include <cmath>
 #include <csetjmp>
+#include <cstdint>
+#include <cstring>
 
 #include "render/cairo_canvas.h"
 #include "render/handles.h"
@@ -106,9 +107,22 @@ struct PngWriteStruct {
   ~PngWriteStruct() { png_destroy_write_struct(&png, &info); }
 };
 
+// Cairo's RGB24 pixel is a native-endian 32-bit word 0x00RRGGBB; PNG wants
+// the bytes R, G, B. Converting here is several times cheaper than libpng's
+// generic swap-and-strip transforms.
+void packRow(const unsigned char* pixels, int width, png_bytep row) {
+  for (int x = 0; x < width; ++x) {
+    std::uint32_t pixel;
+    std::memcpy(&pixel, pixels + 4 * static_cast<std::ptrdiff_t>(x), sizeof pixel);
+    row[3 * x] = static_cast<png_byte>(pixel >> 16);
+    row[3 * x + 1] = static_cast<png_byte>(pixel >> 8);
+    row[3 * x + 2] = static_cast<png_byte>(pixel);
+  }
+}
+
 // Kept free of objects with destructors: libpng leaves it by longjmp.
 bool writePngRows(png_structp png, png_infop info, const unsigned char* pixels, int stride,
-                  int width, int height, png_text* texts, int textCount) {
+                  int width, int height, png_bytep row, png_text* texts, int textCount) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -117,16 +131,9 @@ bool writePngRows(png_structp png, png_infop info, const unsigned char* pixels, 
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   if (textCount > 0) png_set_text(png, info, texts, textCount);
   png_write_info(png, info);
-  // Cairo's RGB24 pixel is a native-endian 32-bit xRGB word: B, G, R, x in
-  // memory on little-endian machines. libpng drops the x and reorders.
-  if constexpr (std::endian::native == std::endian::little) {
-    png_set_bgr(png);
-    png_set_filler(png, 0, PNG_FILLER_AFTER);
-  } else {
-    png_set_filler(png, 0, PNG_FILLER_BEFORE);
-  }
   for (int y = 0; y < height; ++y) {
-    png_write_row(png, pixels + static_cast<std::ptrdiff_t>(y) * stride);
+    packRow(pixels + static_cast<std::ptrdiff_t>(y) * stride, width, row);
+    png_write_row(png, row);
   }
   png_write_end(png, info);
   return true;
@@ -154,10 +161,12 @@ std::optional<std::string> encodePng(cairo_surface_t* surface,
   png_set_write_fn(writer.png, &output, writePngData, flushPngData);
 
   cairo_surface_flush(surface);
-  const bool written = writePngRows(
-      writer.png, writer.info, cairo_image_surface_get_data(surface),
-      cairo_image_surface_get_stride(surface), cairo_image_surface_get_width(surface),
-      cairo_image_surface_get_height(surface), texts.data(), static_cast<int>(texts.size()));
+  const int width = cairo_image_surface_get_width(surface);
+  std::vector<png_byte> row(3 * static_cast<std::size_t>(width));
+  const bool written = writePngRows(writer.png, writer.info, cairo_image_surface_get_data(surface),
+                                    cairo_image_surface_get_stride(surface), width,
+                                    cairo_image_surface_get_height(surface), row.data(),
+                                    texts.data(), static_cast<int>(texts.size()));
   if (!written || output.failed) return std::nullopt;
   return std::move(output.bytes);
 }

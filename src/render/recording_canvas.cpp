@@ -31,14 +31,11 @@ const char* familyName(FontFamily family) {
   return "sans";
 }
 
-int graphemeCount(std::string_view text) {
+int graphemeCount(std::string_view text, icu::BreakIterator* graphemes) {
   if (text.empty()) return 0;
   const icu::UnicodeString utf16 = icu::UnicodeString::fromUTF8(
       icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> graphemes(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) return utf16.countChar32();
+  if (!graphemes) return utf16.countChar32();
   graphemes->setText(utf16);
   int count = 0;
   for (graphemes->first(); graphemes->next() != icu::BreakIterator::DONE;) ++count;
@@ -46,7 +43,7 @@ int graphemeCount(std::string_view text) {
 }
 
 // Lines of one paragraph (no line feeds) holding `capacity` graphemes each.
-int paragraphLines(std::string_view paragraph, int capacity) {
+int paragraphLines(std::string_view paragraph, int capacity, icu::BreakIterator* graphemes) {
   int lines = 1;
   int used = 0;
   bool lineEmpty = true;
@@ -54,7 +51,7 @@ int paragraphLines(std::string_view paragraph, int capacity) {
   while (start <= paragraph.size()) {
     std::size_t end = paragraph.find(' ', start);
     if (end == std::string_view::npos) end = paragraph.size();
-    int word = graphemeCount(paragraph.substr(start, end - start));
+    int word = graphemeCount(paragraph.substr(start, end - start), graphemes);
     start = end + 1;
     if (word == 0) continue;
     if (!lineEmpty && used + 1 + word <= capacity) {
@@ -102,11 +99,16 @@ int RecordingCanvas::lineCount(const StyledText& text, double width) {
   const double advance = 0.5 * text.font.size + text.kern;
   const double fit = advance > 0 ? std::floor(width / advance + fitTolerance) : 1e9;
   const int capacity = static_cast<int>(std::clamp(fit, 1.0, 1e9));
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> graphemes(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) graphemes.reset();
   int lines = 0;
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.text.find('\n', start);
-    lines += paragraphLines(std::string_view(text.text).substr(start, end - start), capacity);
+    lines += paragraphLines(std::string_view(text.text).substr(start, end - start), capacity,
+                            graphemes.get());
     if (end == std::string::npos) break;
     start = end + 1;
   }
