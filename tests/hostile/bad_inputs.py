@@ -90,6 +90,7 @@ class Case(unittest.TestCase):
         parent = os.path.dirname(output)
         listing = lambda: set(os.listdir(parent)) if os.path.isdir(parent) else set()
         names_before = listing()
+        existed_as_other = os.path.isdir(output)
         before = None
         if os.path.lexists(output) and os.path.isfile(output):
             with open(output, "rb") as f:
@@ -108,7 +109,9 @@ class Case(unittest.TestCase):
             lines = proc.stderr.splitlines()
             self.assertEqual(len(lines), 1, "want one error line, got %r" % proc.stderr)
             self.assertTrue(lines[0].strip(), "empty error line")
-            if before is None:
+            if existed_as_other:
+                self.assertTrue(os.path.isdir(output), "failed run replaced OUTPUT")
+            elif before is None:
                 self.assertFalse(os.path.lexists(output), "failed run left OUTPUT behind")
             else:
                 with open(output, "rb") as f:
