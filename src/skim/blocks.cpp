@@ -36,6 +36,15 @@ icu::UnicodeString lineText(const icu::UnicodeString& text, const Line& line) {
   return icu::UnicodeString(text, line.start, line.end - line.start);
 }
 
+// The line trimmed, copied once.
+icu::UnicodeString trimmedLineText(const icu::UnicodeString& text, const Line& line) {
+  int32_t start = line.start;
+  int32_t end = line.end;
+  while (start < end && detail::isTrimmable(text[start])) ++start;
+  while (end > start && detail::isTrimmable(text[end - 1])) --end;
+  return icu::UnicodeString(text, start, end - start);
+}
+
 // "# Title" gives "Title": the title line's text before cleaning.
 std::optional<icu::UnicodeString> titleLineText(const icu::UnicodeString& trimmed) {
   if (!detail::startsWithCharacters(trimmed, u"# ")) return std::nullopt;
@@ -44,7 +53,7 @@ std::optional<icu::UnicodeString> titleLineText(const icu::UnicodeString& trimme
 
 // "=====" under a line makes that line a title.
 bool isUnderline(const icu::UnicodeString& text, const Line& line) {
-  const icu::UnicodeString trimmed = detail::trim(lineText(text, line));
+  const icu::UnicodeString trimmed = trimmedLineText(text, line);
   if (trimmed.isEmpty()) return false;
   for (int32_t i = 0; i < trimmed.length(); ++i) {
     if (trimmed[i] != u'=') return false;
@@ -107,7 +116,7 @@ TitleScan scanForTitle(const icu::UnicodeString& text) {
   for (auto line = lineAt(text, 0); line; line = lineAt(text, line->next)) {
     if (detail::isBlank(text, line->start, line->end)) continue;
     if (++nonBlankLines > titleScanLimit) break;
-    const icu::UnicodeString trimmed = detail::trim(lineText(text, *line));
+    const icu::UnicodeString trimmed = trimmedLineText(text, *line);
     if (auto title = titleLineText(trimmed)) {
       scan.titleLine = TitleCandidate{cleanInline(*title), line->next};
       break;
@@ -148,8 +157,8 @@ void appendCleaned(std::vector<Block>& blocks, Block (*make)(std::string),
 }
 
 // The rules in the order they are tried; the first that fits wins.
-void skimLine(const icu::UnicodeString& raw, BlockPass& pass) {
-  const icu::UnicodeString line = detail::trim(raw);
+void skimLine(const icu::UnicodeString& text, const Line& rawLine, BlockPass& pass) {
+  const icu::UnicodeString line = trimmedLineText(text, rawLine);
   if (detail::startsWithCharacters(line, fenceMarker)) {
     if (pass.inFence) {
       flushCode(pass.codeLines, pass.blocks);
@@ -159,7 +168,7 @@ void skimLine(const icu::UnicodeString& raw, BlockPass& pass) {
     pass.inFence = !pass.inFence;
   } else if (pass.inFence) {
     if (pass.codeLines.size() < codeLineLimit) {
-      pass.codeLines.push_back(detail::firstCharacters(raw, codeLineWidth));
+      pass.codeLines.push_back(detail::firstCharacters(lineText(text, rawLine), codeLineWidth));
     }
   } else if (line.isEmpty()) {
     flushParagraph(pass.paragraphLines, pass.blocks);
@@ -180,7 +189,7 @@ std::vector<Block> skimBlocks(const icu::UnicodeString& text, int32_t startOffse
   for (auto line = lineAt(text, startOffset);
        line && examined < lineWindow && pass.blocks.size() < blockLimit;
        line = lineAt(text, line->next), ++examined) {
-    skimLine(lineText(text, *line), pass);
+    skimLine(text, *line, pass);
   }
   // An unclosed fence still shows its code.
   if (pass.inFence) flushCode(pass.codeLines, pass.blocks);

@@ -4,6 +4,8 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "skim/pattern.h"
@@ -19,6 +21,20 @@ const Pattern& frontMatterPattern() {
   return pattern;
 }
 
+// Bytes of `bytes` before its first one above 0x7F, eight at a time.
+int32_t asciiPrefixLength(std::string_view bytes) {
+  constexpr std::uint64_t highBits = 0x8080808080808080u;
+  std::size_t length = 0;
+  for (std::uint64_t word = 0; length + sizeof word <= bytes.size(); length += sizeof word) {
+    std::memcpy(&word, bytes.data() + length, sizeof word);
+    if ((word & highBits) != 0) break;
+  }
+  while (length < bytes.size() && static_cast<unsigned char>(bytes[length]) < 0x80) ++length;
+  return static_cast<int32_t>(length);
+}
+
+// Documents are mostly ASCII, which is copied directly; ICU's strict
+// conversion takes over at the first other byte.
 std::optional<icu::UnicodeString> decodeUtf8Strict(std::string_view bytes) {
   icu::UnicodeString text;
   if (bytes.empty()) return text;
@@ -26,10 +42,15 @@ std::optional<icu::UnicodeString> decodeUtf8Strict(std::string_view bytes) {
   const auto capacity = static_cast<int32_t>(bytes.size());
   char16_t* buffer = text.getBuffer(capacity);
   if (buffer == nullptr) return std::nullopt;
+  const int32_t ascii = asciiPrefixLength(bytes);
+  std::copy(bytes.begin(), bytes.begin() + ascii, buffer);
   int32_t length = 0;
   UErrorCode status = U_ZERO_ERROR;
-  u_strFromUTF8(buffer, capacity, &length, bytes.data(), capacity, &status);
-  text.releaseBuffer(U_SUCCESS(status) ? length : 0);
+  if (ascii < capacity) {
+    u_strFromUTF8(buffer + ascii, capacity - ascii, &length, bytes.data() + ascii, capacity - ascii,
+                  &status);
+  }
+  text.releaseBuffer(U_SUCCESS(status) ? ascii + length : 0);
   if (U_FAILURE(status)) return std::nullopt;
   return text;
 }

@@ -43,10 +43,27 @@ class CharacterCursor {
 
   // The end of the character that starts at `offset`, a character boundary
   // below the text's length. Never more than the length.
-  int32_t nextBoundary(int32_t offset);
+  //
+  // No segmentation rule joins two ASCII characters except CR LF, and there
+  // is always a break after LF; everything else asks the iterator.
+  int32_t nextBoundary(int32_t offset) {
+    if (offset + 1 >= length_) return length_;
+    const char16_t unit = units_[offset];
+    const char16_t following = units_[offset + 1];
+    if (unit < 0x80 && following < 0x80) {
+      return unit == u'\r' && following == u'\n' ? offset + 2 : offset + 1;
+    }
+    return slowNextBoundary(offset);
+  }
 
   // True when `offset` (0 to the length) falls between two characters.
-  bool isBoundary(int32_t offset);
+  bool isBoundary(int32_t offset) {
+    if (offset <= 0 || offset >= length_) return true;
+    const char16_t before = units_[offset - 1];
+    const char16_t after = units_[offset];
+    if (before < 0x80 && after < 0x80) return !(before == u'\r' && after == u'\n');
+    return slowIsBoundary(offset);
+  }
 
   // The offset after the first `count` characters from `offset`, or the
   // text's length when fewer remain.
@@ -55,8 +72,11 @@ class CharacterCursor {
  private:
   bool ensureIterator();
   int32_t slowNextBoundary(int32_t offset);
+  bool slowIsBoundary(int32_t offset);
 
   const icu::UnicodeString& text_;
+  const char16_t* units_;
+  int32_t length_;
   icu::BreakIterator* iterator_ = nullptr;             // set on first need
   std::unique_ptr<icu::BreakIterator> ownedIterator_;  // when the thread's is lent out
   bool borrowedThreadIterator_ = false;

@@ -47,6 +47,8 @@ TEST(CleanInline, ReducesMarkdownToPlainText) {
       {"tildes go in pairs", "a ~ b ~~c~~ ~~~", "a ~ b c ~"},
       {"code markers go", "run `make` now", "run make now"},
       {"line breaks and tabs are spaces", "a\tb\nc\r\nd\u2028e", "a b c d e"},
+      {"vertical tab, form feed and NEL are white space; U+001C is not", "a\v\fb\u0085c\x1C",
+       "a b c\x1C"},
       {"Zs is trimmed and collapsed", "\u3000lead\u00A0\u00A0trail\u2009", "lead trail"},
       {"U+200B is neither trimmed nor collapsed", "\u200Bword\u200B", "\u200Bword\u200B"},
       {"a word of 28 stays", repeat("w", 28), repeat("w", 28)},
