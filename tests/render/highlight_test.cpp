@@ -64,24 +64,6 @@ TEST(HighlightCode, ColoursKeywordsAndStrings) {
   }
 }
 
-TEST(HighlightCode, KeepsFontInkAndSingleLineHeight) {
-  const Font font = monoStyle(256).font;
-  const StyledText styled = highlightCode("let x", font);
-  EXPECT_EQ(styled.text, "let x");
-  EXPECT_EQ(styled.font.family, FontFamily::mono);
-  EXPECT_DOUBLE_EQ(styled.font.size, font.size);
-  EXPECT_TRUE(sameColor(styled.color, inkColor));
-  EXPECT_DOUBLE_EQ(styled.lineHeightMultiple, 1.0);
-  EXPECT_DOUBLE_EQ(styled.kern, 0);
-}
-
-TEST(CodeKeywords, HoldsTheFiftyOneWords) {
-  EXPECT_EQ(codeKeywords().size(), 51u);
-  for (const char* word : {"let", "None", "println", "extension", "not"}) {
-    EXPECT_TRUE(codeKeywords().contains(word)) << word;
-  }
-}
-
 TEST(FlattenRuns, LetsLaterRunsWinAndCutsAtTheEnd) {
   const Color a = rgb8(1, 0, 0), b = rgb8(2, 0, 0);
   const StyledText styled{.text = "0123456789",

@@ -124,15 +124,6 @@ TEST(DrawSkim, PutsTheBarUnderTheTitleAsDrawn) {
   }
 }
 
-TEST(DrawSkim, NarrowPagesKeepATwoPointBar) {
-  const auto bars = callsNamed(
-      record({.title = "T", .blocks = {}}, {.x = 0, .y = 0, .width = 200, .height = 259}),
-      "fillGradient");
-  ASSERT_EQ(bars.size(), 1u);
-  EXPECT_DOUBLE_EQ(bars[0].height, 2);
-  EXPECT_NE(bars[0].line.find(" 52 2 1 "), std::string::npos) << bars[0].line;
-}
-
 TEST(DrawSkim, ShortPagesPaintOnlyWhatFits) {
   struct Case {
     const char* name;
@@ -256,14 +247,27 @@ TEST(DrawSkim, LeavesOutAMonoBoxThatDoesNotFit) {
 TEST(DrawSkim, CutsTheLastTextBlockAndStops) {
   std::string longText = "word";
   for (int i = 0; i < 99; ++i) longText += " word";  // 8 words a line: 13 lines
-  // Bottom limit 484: 200 pt of room.
-  const auto calls = record(titled({Block::body(longText), Block::body("after")}), 564);
-  const auto texts = callsNamed(calls, "drawText");
-  ASSERT_EQ(texts.size(), 2u);
-  EXPECT_DOUBLE_EQ(texts[1].top(564), firstBlockTop);
-  EXPECT_DOUBLE_EQ(texts[1].height, 200);
-  EXPECT_NE(texts[1].line.find(" lines=3 truncate "), std::string::npos) << texts[1].line;
-  EXPECT_TRUE(callsNamed(calls, "fillRoundedRect").empty());
+  struct Case {
+    const char* name;
+    std::string text;
+    double pageHeight, drawnHeight;  // room = page height - 80 - 284
+    const char* lines;
+  };
+  const Case cases[] = {
+      {"long paragraph", longText, 564, 200, " lines=3 truncate "},
+      {"one line in exactly its room", "B", 417, 53, " lines=1 \""},
+      {"one line in a little less", "B", 416.9, 52.9, " lines=1 truncate "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto calls = record(titled({Block::body(c.text), Block::body("after")}), c.pageHeight);
+    const auto texts = callsNamed(calls, "drawText");
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NEAR(texts[1].top(c.pageHeight), firstBlockTop, 1e-9);
+    EXPECT_NEAR(texts[1].height, c.drawnHeight, 1e-9);
+    EXPECT_NE(texts[1].line.find(c.lines), std::string::npos) << texts[1].line;
+    EXPECT_TRUE(callsNamed(calls, "fillRoundedRect").empty());
+  }
 }
 
 TEST(DrawSkim, DrawsThePlaceholderLinesThatFit) {
