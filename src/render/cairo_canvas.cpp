@@ -201,16 +201,36 @@ const PangoFontDescription* CairoCanvas::fontDescription(const Font& font) {
   return fonts_.back().second.get();
 }
 
-// Loads `text` into the layout at `width`; false when there is nothing to
-// lay out.
-bool CairoCanvas::prepareLayout(const StyledText& text, double width) {
+double CairoCanvas::layoutHeight() const {
+  PangoRectangle logical;
+  pango_layout_get_extents(layout_.get(), nullptr, &logical);
+  return pango_units_to_double(logical.height);
+}
+
+void CairoCanvas::limitLayout(double heightLimit) {
+  // With a height and an ellipsis mode Pango keeps the lines that fit, at
+  // least one, and ends the last with an ellipsis.
+  const bool limited = heightLimit != noHeightLimit;
+  pango_layout_set_height(layout_.get(), limited ? pangoUnits(heightLimit, maxLayoutExtent) : -1);
+  pango_layout_set_ellipsize(layout_.get(), limited ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
+  laidOut_->heightLimit = heightLimit;
+}
+
+// Loads `text` into the layout at `width`, cut with an ellipsis at
+// `heightLimit`; false when there is nothing to lay out. Measuring and then
+// drawing the same text lays it out once.
+bool CairoCanvas::prepareLayout(const StyledText& text, double width, double heightLimit) {
   if (text.text.empty() || !std::isfinite(width) || !(width > 0) ||
       !std::isfinite(text.font.size) || !(text.font.size > 0)) {
     return false;
   }
+  if (!(heightLimit > 0)) heightLimit = noHeightLimit;
   if (laidOut_ && laidOut_->width == width && sameFont(laidOut_->font, text.font) &&
       laidOut_->lineHeightMultiple == text.lineHeightMultiple && laidOut_->kern == text.kern &&
       laidOut_->text == text.text && sameRuns(laidOut_->runs, text.runs)) {
+    // A layout that nothing cut has the lines of any limit it fits under.
+    const bool fits = !pango_layout_is_ellipsized(layout_.get()) && layoutHeight() <= heightLimit;
+    if (laidOut_->heightLimit != heightLimit && !fits) limitLayout(heightLimit);
     return true;
   }
   PangoLayout* layout = layout_.get();
@@ -252,26 +272,28 @@ bool CairoCanvas::prepareLayout(const StyledText& text, double width) {
                        .lineHeightMultiple = text.lineHeightMultiple,
                        .kern = text.kern,
                        .runs = text.runs,
-                       .width = width};
+                       .width = width,
+                       .heightLimit = noHeightLimit};
+  limitLayout(heightLimit);
   return true;
 }
 
-double CairoCanvas::textHeight(const StyledText& text, double width) {
-  if (!prepareLayout(text, width)) return 0;
-  pango_layout_set_height(layout_.get(), -1);
-  pango_layout_set_ellipsize(layout_.get(), PANGO_ELLIPSIZE_NONE);
-  PangoRectangle logical;
-  pango_layout_get_extents(layout_.get(), nullptr, &logical);
-  return pango_units_to_double(logical.height);
+double CairoCanvas::textHeight(const StyledText& text, double width, double heightLimit) {
+  if (!prepareLayout(text, width, heightLimit)) return 0;
+  const double height = layoutHeight();
+  // Cut text is taller than the limit, whatever the shortened layout says.
+  if (pango_layout_is_ellipsized(layout_.get()) || height > heightLimit) {
+    return std::max(height, std::nextafter(heightLimit, noHeightLimit));
+  }
+  return height;
 }
 
 void CairoCanvas::drawText(const StyledText& text, const Rect& box, bool truncate) {
-  if (!finite(box) || !(box.height > 0) || !prepareLayout(text, box.width)) return;
+  if (!finite(box) || !(box.height > 0) ||
+      !prepareLayout(text, box.width, truncate ? box.height : noHeightLimit)) {
+    return;
+  }
   PangoLayout* layout = layout_.get();
-  // With a height and an ellipsis mode Pango keeps the lines that fit, at
-  // least one, and ends the last with an ellipsis.
-  pango_layout_set_height(layout, truncate ? pangoUnits(box.height, maxLayoutExtent) : -1);
-  pango_layout_set_ellipsize(layout, truncate ? PANGO_ELLIPSIZE_END : PANGO_ELLIPSIZE_NONE);
 
   const Rect r = toCairo(box);
   cairo_save(cairo_);
@@ -280,9 +302,7 @@ void CairoCanvas::drawText(const StyledText& text, const Rect& box, bool truncat
   cairo_clip(cairo_);
   setColor(text.color);
 
-  PangoRectangle logical;
-  pango_layout_get_extents(layout, nullptr, &logical);
-  if (pango_units_to_double(logical.height) <= box.height) {
+  if (layoutHeight() <= box.height) {
     cairo_move_to(cairo_, r.x, r.y);
     pango_cairo_show_layout(cairo_, layout);
   } else {

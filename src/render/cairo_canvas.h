@@ -32,7 +32,7 @@ class CairoCanvas final : public Canvas {
   void strokeRoundedRect(const Rect& rect, double radius, const Color& color,
                          double lineWidth) override;
   void fillGradient(const Rect& rect, double radius, std::span<const GradientStop> stops) override;
-  double textHeight(const StyledText& text, double width) override;
+  double textHeight(const StyledText& text, double width, double heightLimit) override;
   void drawText(const StyledText& text, const Rect& box, bool truncate) override;
 
  private:
@@ -45,13 +45,16 @@ class CairoCanvas final : public Canvas {
     double kern = 0;
     std::vector<ColorRun> runs;
     double width = 0;
+    double heightLimit = noHeightLimit;  // as set on the layout
   };
 
   Rect toCairo(const Rect& rect) const;
   void roundedRectPath(const Rect& rect, double radius);
   void setColor(const Color& color);
   const PangoFontDescription* fontDescription(const Font& font);
-  bool prepareLayout(const StyledText& text, double width);
+  bool prepareLayout(const StyledText& text, double width, double heightLimit);
+  void limitLayout(double heightLimit);
+  double layoutHeight() const;
 
   cairo_t* cairo_;
   double height_;

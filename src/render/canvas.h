@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
@@ -80,6 +81,9 @@ struct StyledText {
 // not listed. Runs are cut to the text; empty runs are dropped.
 std::vector<ColorRun> flattenRuns(const StyledText& styled);
 
+// For textHeight: measure the whole text.
+constexpr double noHeightLimit = std::numeric_limits<double>::infinity();
+
 // One colour of a gradient at `location` in 0..1 along it.
 struct GradientStop {
   double location = 0;
@@ -110,8 +114,10 @@ class Canvas {
   // The height in points of `text` laid out at `width`, unrounded: its lines
   // wrapped between words (inside a word only when the word alone is wider
   // than `width`), each the font's line height times the multiple. Empty
-  // text measures 0.
-  virtual double textHeight(const StyledText& text, double width) = 0;
+  // text measures 0. When the text is taller than `heightLimit`, the result
+  // is only known to exceed `heightLimit`: the layout may stop there, which
+  // spares laying out text that will be cut anyway.
+  virtual double textHeight(const StyledText& text, double width, double heightLimit) = 0;
 
   // Lays `text` out at the box's width from the box's top edge exactly as
   // textHeight measures it, and draws the lines that fit in the box's

@@ -118,7 +118,7 @@ bool drawMonoBlock(const std::string& code, const Rect& rect, const PageMetrics&
   // settings, so it measures as measureText in that style does, and the
   // canvas lays it out once for measuring and drawing.
   const StyledText coloured = highlightCode(code, styles.mono.font);
-  const double textHeight = std::ceil(canvas.textHeight(coloured, textWidth));
+  const double textHeight = std::ceil(canvas.textHeight(coloured, textWidth, noHeightLimit));
   const double boxHeight = textHeight + 2 * m.codeMargin;
   if (room < boxHeight) return false;
 
@@ -153,7 +153,8 @@ bool drawTextBlock(const MarkdownSkim::Block& block, const Rect& rect, const Pag
   if (room < style.font.size * style.lineHeightMultiple) return false;
 
   const double width = m.contentWidth - indent;
-  const double fullHeight = measureText(canvas, text, style, width);
+  // Beyond the room the exact height does not matter: the block is cut.
+  const double fullHeight = measureText(canvas, text, style, width, room);
   const double drawnHeight = std::min(room, fullHeight);
   if (drawnHeight > 0) {
     drawTextBox(

@@ -144,7 +144,7 @@ void RecordingCanvas::fillGradient(const Rect& rect, double radius,
   calls_.push_back(call);
 }
 
-double RecordingCanvas::textHeight(const StyledText& text, double width) {
+double RecordingCanvas::textHeight(const StyledText& text, double width, double) {
   return lineCount(text, width) * text.font.size * text.lineHeightMultiple;
 }
 

@@ -24,7 +24,7 @@ namespace tamsel {
 // Fake metrics: every grapheme cluster is 0.5 x size + kern wide; a line is
 // size x multiple high; lines break at line feeds and wrap greedily at
 // spaces, a word wider than the line being cut between graphemes. Text
-// measures (lines x line height), 0 when empty.
+// measures (lines x line height), 0 when empty, whatever the height limit.
 class RecordingCanvas final : public Canvas {
  public:
   void fillRect(const Rect& rect, const Color& color) override;
@@ -33,7 +33,7 @@ class RecordingCanvas final : public Canvas {
   void strokeRoundedRect(const Rect& rect, double radius, const Color& color,
                          double lineWidth) override;
   void fillGradient(const Rect& rect, double radius, std::span<const GradientStop> stops) override;
-  double textHeight(const StyledText& text, double width) override;
+  double textHeight(const StyledText& text, double width, double heightLimit) override;
   void drawText(const StyledText& text, const Rect& box, bool truncate) override;
 
   const std::vector<std::string>& calls() const { return calls_; }

@@ -72,13 +72,16 @@ TextStyle monoStyle(double unit) {
           .kern = std::nullopt};
 }
 
-double measureText(Canvas& canvas, std::string_view text, const TextStyle& style, double width) {
-  return std::ceil(canvas.textHeight(styledText(text, style, measuringColor), width));
+double measureText(Canvas& canvas, std::string_view text, const TextStyle& style, double width,
+                   double heightLimit) {
+  return std::ceil(canvas.textHeight(styledText(text, style, measuringColor), width, heightLimit));
 }
 
 double drawTextBox(Canvas& canvas, const Rect& page, std::string_view text, const TextStyle& style,
                    const TextBox& box) {
-  const double measured = measureText(canvas, text, style, box.width);
+  // Only whether the text exceeds the box matters, so the measuring may
+  // stop at the box's height.
+  const double measured = measureText(canvas, text, style, box.width, box.maxHeight);
   const double drawn = std::min(box.maxHeight, measured);
   // The negated test also turns a NaN height away.
   if (!(drawn > 0)) return 0;

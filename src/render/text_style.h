@@ -40,8 +40,11 @@ TextStyle monoStyle(double unit);     // mono regular 0.034 x unit, multiple 1.0
 constexpr std::string_view bulletPrefix = "\u2013 ";
 
 // The height of `text` (UTF-8) in `style` wrapped at `width` points, raised
-// to the next whole point. Empty text measures 0.
-double measureText(Canvas& canvas, std::string_view text, const TextStyle& style, double width);
+// to the next whole point. Empty text measures 0. A text taller than
+// `heightLimit` measures some height above the limit, not necessarily its
+// own (see Canvas::textHeight).
+double measureText(Canvas& canvas, std::string_view text, const TextStyle& style, double width,
+                   double heightLimit = noHeightLimit);
 
 // Where drawTextBox puts its text, in points from the page's left and top
 // edges.
