@@ -1,11 +1,13 @@
-// The Cairo backend, checked on pixels that do not depend on fonts: page
-// size, paper, border, accent bar ends, placeholder rows, ink in the title.
+// The Cairo backend, checked on what does not depend on fonts: the page
+// size, paper, border, accent bar ends, placeholder rows, ink in the title,
+// and how measured heights relate.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
+#include "render/cairo_canvas.h"
 #include "render/draw_skim.h"
 #include "render/image.h"
 #include "render/text_style.h"
@@ -163,6 +165,32 @@ TEST(CairoPage, TakesHostileTextAndRectsQuietly) {
     EXPECT_TRUE(png.has_value());
   }
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(CairoCanvas, MeasuresWholeTextsAndCutOnesAboveTheirLimit) {
+  detail::CairoSurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8));
+  detail::CairoHandle cairo(cairo_create(surface.get()));
+  CairoCanvas canvas(cairo.get(), 8);
+  StyledText text{.text = "",
+                  .font = bodyStyle(250).font,
+                  .color = inkColor,
+                  .lineHeightMultiple = 1.32,
+                  .kern = 0,
+                  .runs = {}};
+  EXPECT_EQ(canvas.textHeight(text, 100, noHeightLimit), 0);
+
+  text.text = "Short";
+  const double shortHeight = canvas.textHeight(text, 100, noHeightLimit);
+  EXPECT_GT(shortHeight, 0);
+  EXPECT_EQ(canvas.textHeight(text, 100, shortHeight + 1), shortHeight);
+
+  for (int i = 0; i < 100; ++i) text.text += " words";
+  const double limit = 3 * shortHeight;
+  const double cut = canvas.textHeight(text, 100, limit);
+  const double whole = canvas.textHeight(text, 100, noHeightLimit);
+  EXPECT_GT(cut, limit);
+  EXPECT_GT(whole, 10 * shortHeight);
+  EXPECT_GT(canvas.textHeight(text, 100, limit), limit);
 }
 
 }  // namespace
