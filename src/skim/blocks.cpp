@@ -32,17 +32,20 @@ std::optional<Line> lineAt(const icu::UnicodeString& text, int32_t offset) {
   return Line{offset, crLf ? lineFeed - 1 : lineFeed, lineFeed + 1};
 }
 
+// Lines are read-only aliases into the text, not copies: a skim reads up
+// to 120 lines, and most of them are only tested and dropped. An alias is
+// valid while the text lives unchanged, which holds for the whole of
+// `skimText`; copying an alias makes a real string.
 icu::UnicodeString lineText(const icu::UnicodeString& text, const Line& line) {
-  return icu::UnicodeString(text, line.start, line.end - line.start);
+  return text.tempSubString(line.start, line.end - line.start);
 }
 
-// The line trimmed, copied once.
 icu::UnicodeString trimmedLineText(const icu::UnicodeString& text, const Line& line) {
   int32_t start = line.start;
   int32_t end = line.end;
   while (start < end && detail::isTrimmable(text[start])) ++start;
   while (end > start && detail::isTrimmable(text[end - 1])) --end;
-  return icu::UnicodeString(text, start, end - start);
+  return text.tempSubString(start, end - start);
 }
 
 // "# Title" gives "Title": the title line's text before cleaning.
@@ -158,7 +161,7 @@ void appendCleaned(std::vector<Block>& blocks, Block (*make)(std::string),
 
 // The rules in the order they are tried; the first that fits wins.
 void skimLine(const icu::UnicodeString& text, const Line& rawLine, BlockPass& pass) {
-  const icu::UnicodeString line = trimmedLineText(text, rawLine);
+  icu::UnicodeString line = trimmedLineText(text, rawLine);
   if (detail::startsWithCharacters(line, fenceMarker)) {
     if (pass.inFence) {
       flushCode(pass.codeLines, pass.blocks);
@@ -179,7 +182,7 @@ void skimLine(const icu::UnicodeString& text, const Line& rawLine, BlockPass& pa
     flushParagraph(pass.paragraphLines, pass.blocks);
     appendCleaned(pass.blocks, &Block::bullet, *item);
   } else {
-    pass.paragraphLines.push_back(line);
+    pass.paragraphLines.push_back(std::move(line));  // stays an alias until the flush
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 
+#include <array>
 #include <cstdint>
 
 #include "skim/pattern.h"
@@ -40,50 +41,56 @@ bool isWhiteSpace(UChar32 c) {
   return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
 }
 
-// The ASCII part of White_Space: tab to carriage return, and space.
-constexpr bool isAsciiWhiteSpace(char16_t unit) {
-  return unit == u' ' || (unit >= u'\t' && unit <= u'\r');
+// The characters that some cleanup step needs: every pattern and marker
+// starts with one. Cleanup only removes text or moves it about, so a
+// character absent at the start stays absent and its steps can be skipped.
+constexpr std::u16string_view stepCharacters = u"![<*_~`";
+
+// What one pass over a text finds, as bits: one per step character
+// present, and the two that tell whether the space step would change
+// anything. White_Space is what ICU's "\s" matches; all of it is in the BMP.
+using Survey = std::uint16_t;
+constexpr Survey spaceBit = 1u << 8;            // U+0020
+constexpr Survey otherWhiteSpaceBit = 1u << 9;  // any other White_Space
+constexpr Survey doubledSpaceBit = 1u << 10;    // two White_Space in a row
+
+constexpr Survey stepBit(char16_t c) {
+  const std::size_t index = stepCharacters.find(c);
+  return index == std::u16string_view::npos ? 0 : static_cast<Survey>(1u << index);
 }
 
-// What one pass over a text finds: the ASCII characters present, and
-// whether the space step would change anything (a whitespace run that is
-// not one U+0020). Every pattern and marker starts with an ASCII
-// character, and cleanup only removes text or moves it about, so a
-// character absent at the start stays absent and its steps can be skipped.
-// White_Space is what ICU's "\s" matches, and all of it lies in the BMP.
-struct TextSurvey {
-  std::uint64_t asciiLow = 0;   // bit c for each c in 0x00 to 0x3F present
-  std::uint64_t asciiHigh = 0;  // bit c - 0x40 for each c in 0x40 to 0x7F
-  bool collapsibleSpace = false;
+constexpr std::array<Survey, 0x80> asciiSurveyBits = [] {
+  std::array<Survey, 0x80> bits{};
+  for (char16_t c = 0; c < 0x80; ++c) bits[c] = stepBit(c);
+  bits[u' '] |= spaceBit;
+  for (char16_t c = u'\t'; c <= u'\r'; ++c) bits[c] |= otherWhiteSpaceBit;
+  return bits;
+}();
 
-  bool has(char16_t c) const { return ((c < 0x40 ? asciiLow : asciiHigh) >> (c & 0x3F) & 1) != 0; }
-};
+bool collapsible(Survey found) {
+  return (found & (otherWhiteSpaceBit | doubledSpaceBit)) != 0;
+}
 
-// Branch-free on ASCII, where letters, spaces and punctuation alternate too
-// irregularly to predict; the bits stay in locals, as setting them in
-// memory would chain every unit through a store and a load.
-TextSurvey survey(const icu::UnicodeString& text) {
+// One table lookup per ASCII unit, with no branch on what it holds:
+// letters, spaces and punctuation alternate too irregularly to predict.
+Survey survey(const icu::UnicodeString& text) {
   const char16_t* units = text.getBuffer();
   const int32_t length = text.length();
-  std::uint64_t low = 0;
-  std::uint64_t high = 0;
-  bool collapsible = false;
-  bool previousSpace = false;
+  Survey found = 0;
+  Survey previous = 0;
   for (int32_t i = 0; i < length; ++i) {
     const char16_t unit = units[i];
-    bool space = false;
+    Survey bits = 0;
     if (unit < 0x80) {
-      const std::uint64_t bit = std::uint64_t{1} << (unit & 0x3F);
-      low |= unit < 0x40 ? bit : 0;
-      high |= unit >= 0x40 ? bit : 0;
-      space = isAsciiWhiteSpace(unit);
-    } else {
-      space = isWhiteSpace(unit);
+      bits = asciiSurveyBits[unit];
+    } else if (isWhiteSpace(unit)) {
+      bits = otherWhiteSpaceBit;
     }
-    collapsible |= space & (previousSpace | (unit != u' '));
-    previousSpace = space;
+    const Survey space = bits & (spaceBit | otherWhiteSpaceBit);
+    found |= bits | (space && previous ? doubledSpaceBit : 0);
+    previous = space;
   }
-  return TextSurvey{.asciiLow = low, .asciiHigh = high, .collapsibleSpace = collapsible};
+  return found;
 }
 
 // Deletes every occurrence of `marker`, left to right, without overlap.
@@ -111,10 +118,10 @@ void deleteAll(icu::UnicodeString& text, std::u16string_view marker) {
 
 icu::UnicodeString cleanInline(const icu::UnicodeString& input) {
   icu::UnicodeString text = detail::firstCharacters(input, inlineCharacterLimit);
-  const TextSurvey before = survey(text);
+  const Survey before = survey(text);
   bool changed = false;
   const auto replace = [&](char16_t needed, const Pattern& pattern, const char16_t* with) {
-    if (!before.has(needed)) return;
+    if ((before & stepBit(needed)) == 0) return;
     text = pattern.replaceAll(text, icu::UnicodeString(with));
     changed = true;
   };
@@ -123,11 +130,11 @@ icu::UnicodeString cleanInline(const icu::UnicodeString& input) {
   replace(u'[', linkPattern(), u"$1");
   replace(u'<', tagPattern(), u"");
   for (const std::u16string_view marker : inlineMarkers) {
-    if (!before.has(marker[0])) continue;
+    if ((before & stepBit(marker[0])) == 0) continue;
     deleteAll(text, marker);
     changed = true;
   }
-  if (changed ? survey(text).collapsibleSpace : before.collapsibleSpace) {
+  if (collapsible(changed ? survey(text) : before)) {
     text = spacePattern().replaceAll(text, icu::UnicodeString(u" "));
   }
   return clipLongWords(detail::trim(text), longWordLimit);

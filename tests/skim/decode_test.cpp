@@ -82,15 +82,6 @@ TEST(DecodeText, LimitInsideACharacterDropsThatCharacter) {
   EXPECT_EQ(decoded(emoji), std::string(decodeByteLimit - 3, 'a'));
 }
 
-TEST(DecodeText, LimitInsideAUtf16PairKeepsUtf16) {
-  std::string bytes = "\xFF\xFE";
-  while (bytes.size() < decodeByteLimit - 2) bytes += "a\0"s;
-  bytes += "\x3D\xD8\x00\xDE"s;
-  const icu::UnicodeString text = decodeText(bytes);
-  EXPECT_EQ(text.length(), (decodeByteLimit - 2) / 2 - 1);
-  EXPECT_EQ(text.indexOf(u'\uFFFD'), -1);
-}
-
 struct FrontMatterCase {
   const char* what;
   std::u16string text;

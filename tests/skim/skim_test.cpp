@@ -3,9 +3,17 @@
 #include <gtest/gtest.h>
 #include <unicode/ustring.h>
 
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "skim/text.h"
 #include "support/skim_dump.h"
 
 namespace tamsel {
@@ -73,11 +81,24 @@ TEST(Limits, ParagraphOfHundredLinesIsOneClippedBody) {
   EXPECT_EQ(result.blocks[0].text().size(), 299u);  // 300 characters, the last a space
 }
 
+// Random documents from Markdown-ish pieces: the skim of CR LF text is the
+// skim of the same text with LF, and every skim keeps its promises. A CR
+// never comes right before an LF here, or it would join the line break.
 TEST(Skim, CrLfGivesTheSameSkimAsLf) {
-  const std::string lf = "# Title\n\npara\ngraph\n\n- item\n```\ncode\n```\n";
-  std::string crLf;
-  for (const char c : lf) crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(testing::dumpSkim(skim(crLf, "n.md")), testing::dumpSkim(skim(lf, "n.md")));
+  const char* pieces[] = {"# ",      "## ", "- ", "* ",      "1. ",     "```",    "---", "===",
+                          "word ",   "\n",  "\n", "\t",      " ",       "**",     "_",   "[a](b)",
+                          "![i](j)", "<b>", "é",  "e\u0301", "#\u0301", "\u00A0", "\rx", "١. "};
+  std::mt19937 random(11);
+  for (int round = 0; round < 500; ++round) {
+    std::string lf;
+    const int length = static_cast<int>(random() % 200);
+    for (int i = 0; i < length; ++i) lf += pieces[random() % std::size(pieces)];
+    std::string crLf;
+    for (const char c : lf) crLf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const MarkdownSkim fromLf = skim(lf, "n.md");
+    expectInvariants(fromLf);
+    ASSERT_EQ(testing::dumpSkim(skim(crLf, "n.md")), testing::dumpSkim(fromLf)) << lf;
+  }
 }
 
 TEST(FallbackTitle, FileNamesOfAnyBytes) {
@@ -95,6 +116,50 @@ TEST(FallbackTitle, FileNamesOfAnyBytes) {
       {"\xFF\xFE.txt", "\uFFFD\uFFFD"},
   };
   for (const auto& [name, title] : cases) EXPECT_EQ(skim("", name).title, title) << name;
+}
+
+std::vector<std::pair<std::string, std::string>> samples() {
+  std::vector<std::pair<std::string, std::string>> found;
+  for (const auto& entry : std::filesystem::directory_iterator(TAMSEL_SOURCE_DIR "/data/samples")) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    found.emplace_back(entry.path().filename().string(), bytes.str());
+  }
+  return found;
+}
+
+// Other parts of the system draw and benchmark these; each must give a
+// title of its own and something to draw.
+TEST(Samples, EachGivesATitleAndBlocks) {
+  const auto all = samples();
+  ASSERT_GE(all.size(), 7u);
+  for (const auto& [name, bytes] : all) {
+    SCOPED_TRACE(name);
+    const MarkdownSkim result = skim(bytes, name);
+    expectInvariants(result);
+    EXPECT_NE(result.title, detail::toUtf8(fallbackTitle(name)));
+    EXPECT_GE(result.blocks.size(), 5u);
+  }
+}
+
+TEST(Skim, ThreadsGetTheSameSkims) {
+  const auto all = samples();
+  std::vector<std::string> expected;
+  for (const auto& [name, bytes] : all) expected.push_back(testing::dumpSkim(skim(bytes, name)));
+  std::vector<std::thread> threads;
+  std::atomic<int> mismatches = 0;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < 20; ++round) {
+        for (std::size_t i = 0; i < all.size(); ++i) {
+          if (testing::dumpSkim(skim(all[i].second, all[i].first)) != expected[i]) ++mismatches;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Pathological, HostileInputsJustRun) {

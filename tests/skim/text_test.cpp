@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <memory>
+#include <random>
 #include <string>
 
 namespace tamsel::detail {
@@ -59,6 +62,38 @@ TEST(Characters, NestedCursorsAgree) {
   EXPECT_EQ(first.nextBoundary(0), 2);
   EXPECT_EQ(firstCharacters(u("o\u0308o\u0308"), 1), u("o\u0308"));
   EXPECT_EQ(first.nextBoundary(2), 3);
+}
+
+// The ASCII shortcuts must give exactly the boundaries of ICU's iterator,
+// however the tricky characters are mixed.
+TEST(Characters, ShortcutsAgreeWithTheBreakIterator) {
+  const std::u16string pieces[] = {u"a",      u" ",      u"#",          u"\r",         u"\n",
+                                   u"\u0301", u"\u200D", u"\U0001F469", u"\U0001F1E9", u"\u1100",
+                                   u"\u1161", u"\u0600", u"\u0915",     u"\u094D",     u"\uFE0F"};
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> reference(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  ASSERT_TRUE(U_SUCCESS(status));
+  std::mt19937 random(7);
+  for (int round = 0; round < 2000; ++round) {
+    icu::UnicodeString text;
+    const int length = 1 + static_cast<int>(random() % 12);
+    for (int i = 0; i < length; ++i) {
+      const std::u16string& piece = pieces[random() % std::size(pieces)];
+      text.append(piece.data(), static_cast<int32_t>(piece.size()));
+    }
+    reference->setText(text);
+    CharacterCursor cursor(text);
+    for (int32_t offset = reference->first(); offset < text.length();) {
+      const int32_t next = reference->next();
+      ASSERT_EQ(cursor.nextBoundary(offset), next) << toUtf8(text) << " at " << offset;
+      offset = next;
+    }
+    for (int32_t offset = 0; offset <= text.length(); ++offset) {
+      ASSERT_EQ(cursor.isBoundary(offset), reference->isBoundary(offset))
+          << toUtf8(text) << " at " << offset;
+    }
+  }
 }
 
 TEST(Numeric, FollowsNumericType) {

@@ -12,12 +12,15 @@
 
 namespace tamsel::testing {
 
-// Tabs are shown as "→" so they survive editors and stay visible in diffs.
-inline std::string showTabs(std::string_view text) {
+// Tabs are shown as "→" and carriage returns as "␍", so they survive
+// editors and stay visible in diffs.
+inline std::string showInvisibles(std::string_view text) {
   std::string shown;
   for (const char c : text) {
     if (c == '\t') {
       shown += "→";
+    } else if (c == '\r') {
+      shown += "␍";
     } else {
       shown += c;
     }
@@ -29,16 +32,16 @@ inline std::string showTabs(std::string_view text) {
 // or "mono:" followed by one "| …" line per code line ("|" alone when empty,
 // so no dump line ends in a space).
 inline std::string dumpSkim(const MarkdownSkim& skim) {
-  std::string dump = "title: " + showTabs(skim.title) + "\n";
+  std::string dump = "title: " + showInvisibles(skim.title) + "\n";
   for (const auto& block : skim.blocks) {
     dump += kindName(block.kind());
     if (block.isMono()) {
       dump += ":\n";
       for (const auto& line : block.lines()) {
-        dump += line.empty() ? "|\n" : "| " + showTabs(line) + "\n";
+        dump += line.empty() ? "|\n" : "| " + showInvisibles(line) + "\n";
       }
     } else {
-      dump += ": " + showTabs(block.text()) + "\n";
+      dump += ": " + showInvisibles(block.text()) + "\n";
     }
   }
   return dump;
