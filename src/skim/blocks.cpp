@@ -32,6 +32,25 @@ std::optional<Line> lineAt(const icu::UnicodeString& text, int32_t offset) {
   return Line{offset, crLf ? lineFeed - 1 : lineFeed, lineFeed + 1};
 }
 
+// The first line at or after `offset` that is not blank. Blank lines are
+// passed over in one loop over units, not line by line: a text of 64 KiB of
+// line breaks costs no more than one of 64 KiB of letters.
+std::optional<Line> nextNonBlankLine(const icu::UnicodeString& text, int32_t offset) {
+  const char16_t* units = text.getBuffer();
+  const int32_t length = text.length();
+  int32_t lineStart = offset;
+  for (int32_t i = offset; i < length; ++i) {
+    const char16_t unit = units[i];
+    if (unit == u'\n') {
+      lineStart = i + 1;
+    } else if (!(unit == u'\r' && i + 1 < length && units[i + 1] == u'\n') &&
+               !detail::isTrimmable(unit)) {
+      return lineAt(text, lineStart);
+    }
+  }
+  return std::nullopt;
+}
+
 // Lines are read-only aliases into the text, not copies: a skim reads up
 // to 120 lines, and most of them are only tested and dropped. An alias is
 // valid while the text lives unchanged, which holds for the whole of
@@ -86,6 +105,8 @@ std::optional<icu::UnicodeString> bulletText(const icu::UnicodeString& trimmed) 
 
 // "12. item" and "١. item" give "item"; "1) item" and "3.14 is pi" are no items.
 std::optional<icu::UnicodeString> numberedText(const icu::UnicodeString& trimmed) {
+  // Most lines hold no "." at all, or start with one; "." is not numeric.
+  if (trimmed.indexOf(u'.') <= 0) return std::nullopt;
   detail::CharacterCursor cursor(trimmed);
   for (int32_t offset = 0; offset < trimmed.length();) {
     const int32_t next = cursor.nextBoundary(offset);
@@ -95,10 +116,18 @@ std::optional<icu::UnicodeString> numberedText(const icu::UnicodeString& trimmed
       if (offset == 0 || !spaceFollows) return std::nullopt;
       return icu::UnicodeString(trimmed, next + 1);
     }
-    if (!detail::isNumeric(trimmed.char32At(offset))) return std::nullopt;
+    const char16_t unit = trimmed[offset];
+    if (!detail::isNumeric(U16_IS_LEAD(unit) ? trimmed.char32At(offset) : unit)) {
+      return std::nullopt;
+    }
     offset = next;
   }
   return std::nullopt;
+}
+
+std::optional<icu::UnicodeString> itemText(const icu::UnicodeString& trimmed) {
+  if (auto text = bulletText(trimmed)) return text;
+  return numberedText(trimmed);
 }
 
 struct TitleCandidate {
@@ -112,12 +141,11 @@ struct TitleScan {
 };
 
 // Fences are not tracked here: a "# " line inside one counts like any other.
-// Blank lines cost a scan for non-blank units only; they are not counted.
+// Blank lines are passed over and not counted.
 TitleScan scanForTitle(const icu::UnicodeString& text) {
   TitleScan scan;
   int nonBlankLines = 0;
-  for (auto line = lineAt(text, 0); line; line = lineAt(text, line->next)) {
-    if (detail::isBlank(text, line->start, line->end)) continue;
+  for (auto line = nextNonBlankLine(text, 0); line; line = nextNonBlankLine(text, line->next)) {
     if (++nonBlankLines > titleScanLimit) break;
     const icu::UnicodeString trimmed = trimmedLineText(text, *line);
     if (auto title = titleLineText(trimmed)) {
@@ -178,7 +206,7 @@ void skimLine(const icu::UnicodeString& text, const Line& rawLine, BlockPass& pa
   } else if (auto heading = headingText(line)) {
     flushParagraph(pass.paragraphLines, pass.blocks);
     appendCleaned(pass.blocks, &Block::heading, *heading);
-  } else if (auto item = bulletText(line) ? bulletText(line) : numberedText(line)) {
+  } else if (auto item = itemText(line)) {
     flushParagraph(pass.paragraphLines, pass.blocks);
     appendCleaned(pass.blocks, &Block::bullet, *item);
   } else {

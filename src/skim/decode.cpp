@@ -116,8 +116,10 @@ icu::UnicodeString decodeText(std::string_view bytes) {
 }
 
 icu::UnicodeString stripFrontMatter(const icu::UnicodeString& text) {
-  // Every match begins with "---"; skip the search over 64 KiB otherwise.
+  // Every match begins with "---" and holds a later "\n---"; without them
+  // the lazy search would crawl through all 64 KiB for nothing.
   if (!text.startsWith(icu::UnicodeString(u"---"))) return text;
+  if (text.indexOf(icu::UnicodeString(u"\n---"), 3) < 0) return text;
   const auto match = frontMatterPattern().firstMatch(text);
   if (!match || match->start != 0) return text;
   return icu::UnicodeString(text, match->length);

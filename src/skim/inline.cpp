@@ -41,22 +41,34 @@ bool isWhiteSpace(UChar32 c) {
   return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
 }
 
-// The characters that some cleanup step needs: every pattern and marker
-// starts with one. Cleanup only removes text or moves it about, so a
-// character absent at the start stays absent and its steps can be skipped.
-constexpr std::u16string_view stepCharacters = u"![<*_~`";
+// The characters that cleanup steps need: a step cannot match without all
+// of its own. Cleanup only removes text or moves it about, so a character
+// absent at the start stays absent and its steps can be skipped.
+constexpr std::u16string_view stepCharacters = u"![]()<>*_~`";
 
 // What one pass over a text finds, as bits: one per step character
-// present, and the two that tell whether the space step would change
+// present, and three that tell whether the space step would change
 // anything. White_Space is what ICU's "\s" matches; all of it is in the BMP.
 using Survey = std::uint16_t;
-constexpr Survey spaceBit = 1u << 8;            // U+0020
-constexpr Survey otherWhiteSpaceBit = 1u << 9;  // any other White_Space
-constexpr Survey doubledSpaceBit = 1u << 10;    // two White_Space in a row
+constexpr Survey spaceBit = 1u << 13;            // U+0020
+constexpr Survey otherWhiteSpaceBit = 1u << 14;  // any other White_Space
+constexpr Survey doubledSpaceBit = 1u << 15;     // two White_Space in a row
+static_assert(stepCharacters.size() <= 13, "step bits would overlap the space bits");
 
 constexpr Survey stepBit(char16_t c) {
   const std::size_t index = stepCharacters.find(c);
   return index == std::u16string_view::npos ? 0 : static_cast<Survey>(1u << index);
+}
+
+constexpr Survey stepBits(std::u16string_view characters) {
+  Survey bits = 0;
+  for (const char16_t c : characters) bits |= stepBit(c);
+  return bits;
+}
+
+bool hasAll(Survey found, std::u16string_view characters) {
+  const Survey needed = stepBits(characters);
+  return (found & needed) == needed;
 }
 
 constexpr std::array<Survey, 0x80> asciiSurveyBits = [] {
@@ -120,15 +132,16 @@ icu::UnicodeString cleanInline(const icu::UnicodeString& input) {
   icu::UnicodeString text = detail::firstCharacters(input, inlineCharacterLimit);
   const Survey before = survey(text);
   bool changed = false;
-  const auto replace = [&](char16_t needed, const Pattern& pattern, const char16_t* with) {
-    if ((before & stepBit(needed)) == 0) return;
+  const auto replace = [&](std::u16string_view needed, const Pattern& pattern,
+                           const char16_t* with) {
+    if (!hasAll(before, needed)) return;
     text = pattern.replaceAll(text, icu::UnicodeString(with));
     changed = true;
   };
   // Images go before links, or an image would leave its "!" and alt text.
-  replace(u'!', imagePattern(), u"");
-  replace(u'[', linkPattern(), u"$1");
-  replace(u'<', tagPattern(), u"");
+  replace(u"![]()", imagePattern(), u"");
+  replace(u"[]()", linkPattern(), u"$1");
+  replace(u"<>", tagPattern(), u"");
   for (const std::u16string_view marker : inlineMarkers) {
     if ((before & stepBit(marker[0])) == 0) continue;
     deleteAll(text, marker);

@@ -114,6 +114,7 @@ icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count
 }
 
 bool isNumeric(UChar32 c) {
+  if (c < 0x80) return c >= u'0' && c <= u'9';
   return u_getIntPropertyValue(c, UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
