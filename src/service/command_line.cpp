@@ -15,6 +15,7 @@ namespace {
 constexpr std::string_view usage =
     R"(Usage: tamsel-thumbnail [-s SIZE] INPUT OUTPUT
        tamsel-thumbnail --skim INPUT
+       tamsel-thumbnail --cache [--flavor FLAVOR] [-j N] PATH...
 Draws a thumbnail page of a Markdown or plain-text document.
 
   INPUT            a file path, or a file:// URL (percent-decoded); write
@@ -25,12 +26,14 @@ Draws a thumbnail page of a Markdown or plain-text document.
   --max WxH        fit the page into W x H pixels (WxH or one number)
   --min WxH        then raise each side to at least W and H (default 0x0)
   --skim           print the skim of INPUT as JSON instead of drawing
+  --cache          fill the shared thumbnail cache for each PATH (a file or a
+                   folder, recursed); FLAVOR normal, large (default), x-large
+                   or xx-large; -j N workers (default: one per core)
   --               end of options (for file names starting with "-")
-  -h, --help       show this text
-  --version        show the version
+  -h, --help, --version    show this text or the version
 
 The page is 0.773 as wide as it is tall; the image is the page's size rounded
-up to whole pixels, at most 16384 on either side. Sizes are decimal numbers.
+up to whole pixels, at most 4096 on either side. Sizes are decimal numbers.
 A file that exists but cannot be read is drawn as an empty document.
 Exit status: 0 on success, 1 on any error (one line on standard error).
 )";

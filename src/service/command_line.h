@@ -10,9 +10,11 @@
 
 namespace tamsel {
 
-// Side of the largest page the command line accepts, in pixels; the renderer
-// refuses larger images, and the error is clearer here.
-constexpr double pageSideLimit = 16'384;
+// Side of the largest page the command line accepts, in pixels. Four times
+// the largest thumbnail hosts ask for (1024); a page this size is about
+// 50 MiB of pixels, where the renderer's own limit would allow 1 GiB from a
+// single mistyped size.
+constexpr double pageSideLimit = 4'096;
 
 // Square maximum used when no size is given, as thumbnail hosts expect.
 constexpr double defaultThumbnailSide = 256;

@@ -8,11 +8,13 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "platform/replacement_file.h"
 #include "render/image.h"
+#include "service/cache/run_cache.h"
 #include "service/command_line.h"
 #include "service/skim_json.h"
 #include "service/thumbnail_provider.h"
@@ -23,7 +25,7 @@ using namespace tamsel;
 
 constexpr std::string_view programName = "tamsel-thumbnail";
 
-static_assert(pageSideLimit == maxImageSide,
+static_assert(pageSideLimit <= maxImageSide,
               "the command line must refuse what the renderer would");
 
 int fail(const std::string& message) {
@@ -91,6 +93,11 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
 int main(int argc, char** argv) {
   const std::span<const char* const> args(argv + 1,
                                           static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
+  if (!args.empty() && std::string_view(args[0]) == "--cache") {
+    std::string error;
+    const auto options = parseCacheArgs(std::vector<std::string>(args.begin(), args.end()), error);
+    return options ? runCache(*options) : fail(error + " (try --help)");
+  }
   const auto parsed = parseCommandLine(args);
   if (const auto* error = std::get_if<std::string>(&parsed)) return fail(*error);
   const auto& line = std::get<CommandLine>(parsed);

@@ -111,7 +111,7 @@ class CommandLine(unittest.TestCase):
             ([src], b"OUTPUT"),
             (["-q", src, out], b"-q"),
             (["--max", "10x", src, out], b"10x"),
-            (["-s", "20000", src, out], b"16384"),
+            (["-s", "5000", src, out], b"4096"),
             (["-s", "12\n3", src, out], b"12"),
         ]
         for args, mentions in cases:
@@ -125,7 +125,7 @@ class CommandLine(unittest.TestCase):
         proc = run("--help")
         self.assertEqual(proc.returncode, 0)
         self.assertIn(b"-s SIZE", proc.stdout)
-        self.assertIn(b"16384", proc.stdout)
+        self.assertIn(b"4096", proc.stdout)
         self.assertLessEqual(proc.stdout.count(b"\n"), 24)
         self.assertTrue(all(len(l) <= 80 for l in proc.stdout.splitlines()))
         proc = run("--version")
