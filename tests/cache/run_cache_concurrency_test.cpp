@@ -8,25 +8,6 @@
 #include "service/cache/run_cache.h"
 #include "service/cache/thumbnail_file.h"
 
-// The GLib and graphics libraries are not built for ThreadSanitizer: it sees
-// their memory only through the calls it intercepts (memcpy, malloc), not the
-// raw futexes and atomics they synchronise with, so their hand-overs between
-// threads look like races. Races with one of them on the stack are let
-// through; mutexes stay visible and our own code stays checked. Read by
-// ThreadSanitizer builds only.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:libglib-2.0.so.0\n"
-         "race:libgobject-2.0.so.0\n"
-         "race:libfontconfig.so.1\n"
-         "race:libfreetype.so.6\n"
-         "race:libharfbuzz.so.0\n"
-         "race:libpango-1.0.so.0\n"
-         "race:libpangoft2-1.0.so.0\n"
-         "race:libpangocairo-1.0.so.0\n"
-         "race:libcairo.so.2\n"
-         "race:libpixman-1.so.0\n";
-}
-
 namespace tamsel {
 namespace {
 
