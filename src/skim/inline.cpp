@@ -2,6 +2,7 @@
 
 #include <unicode/uchar.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -110,16 +111,19 @@ void deleteAll(icu::UnicodeString& text, std::u16string_view marker) {
   const auto size = static_cast<int32_t>(marker.size());
   const char16_t* units = text.getBuffer();
   const int32_t length = text.length();
+  if (length < size) return;
+  const char16_t* const lastStart = units + length - size + 1;
   icu::UnicodeString kept;
   int32_t copied = 0;
-  for (int32_t i = 0; i + size <= length;) {
-    if (std::u16string_view(units + i, static_cast<std::size_t>(size)) == marker) {
-      kept.append(text, copied, i - copied);
-      i += size;
-      copied = i;
-    } else {
-      ++i;
+  for (const char16_t* at = units; (at = std::find(at, lastStart, marker[0])) < lastStart;) {
+    if (std::u16string_view(at, marker.size()) != marker) {
+      ++at;
+      continue;
     }
+    const auto start = static_cast<int32_t>(at - units);
+    kept.append(text, copied, start - copied);
+    at += size;
+    copied = start + size;
   }
   if (copied == 0) return;
   kept.append(text, copied, length - copied);

@@ -101,23 +101,6 @@ TEST(Skim, CrLfGivesTheSameSkimAsLf) {
   }
 }
 
-TEST(FallbackTitle, FileNamesOfAnyBytes) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"notes.md", "notes"},
-      {"archive.tar.gz", "archive.tar"},
-      {"README", "README"},
-      {".profile", ".profile"},
-      {"draft.", "draft"},
-      {".", "."},
-      {"..", ".."},
-      {"..md", "..md"},
-      {"", ""},
-      {"caf\xE9.md", "caf\uFFFD"},
-      {"\xFF\xFE.txt", "\uFFFD\uFFFD"},
-  };
-  for (const auto& [name, title] : cases) EXPECT_EQ(skim("", name).title, title) << name;
-}
-
 std::vector<std::pair<std::string, std::string>> samples() {
   std::vector<std::pair<std::string, std::string>> found;
   for (const auto& entry : std::filesystem::directory_iterator(TAMSEL_SOURCE_DIR "/data/samples")) {

@@ -105,13 +105,5 @@ TEST(Numeric, FollowsNumericType) {
   }
 }
 
-TEST(Utf8, RepairsInvalidBytes) {
-  EXPECT_EQ(toUtf8(fromUtf8Repairing("n\xFF\xC3"
-                                     "ame")),
-            "n\uFFFD\uFFFD"
-            "ame");
-  EXPECT_EQ(toUtf8(fromUtf8Repairing("")), "");
-}
-
 }  // namespace
 }  // namespace tamsel::detail
