@@ -44,8 +44,8 @@ icu::UnicodeString trim(const icu::UnicodeString& text) {
   return icu::UnicodeString(text, start, end - start);
 }
 
-bool isBlank(const icu::UnicodeString& text, int32_t start, int32_t end) {
-  for (int32_t i = start; i < end; ++i) {
+bool isBlank(const icu::UnicodeString& text) {
+  for (int32_t i = 0; i < text.length(); ++i) {
     if (!isTrimmable(text[i])) return false;
   }
   return true;

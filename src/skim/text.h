@@ -20,12 +20,8 @@ bool isTrimmable(UChar32 c);
 // `text` without tab and Zs code points at either end.
 icu::UnicodeString trim(const icu::UnicodeString& text);
 
-// True when the units [start, end) of `text` hold nothing but tab and Zs.
-// Runs without segmenting, so it is cheap on long runs of blank lines.
-bool isBlank(const icu::UnicodeString& text, int32_t start, int32_t end);
-inline bool isBlank(const icu::UnicodeString& text) {
-  return isBlank(text, 0, text.length());
-}
+// True when `text` is empty once trimmed.
+bool isBlank(const icu::UnicodeString& text);
 
 // Walks the characters of one text from left to right. ASCII is stepped
 // without segmentation; anything else goes to ICU's character break
