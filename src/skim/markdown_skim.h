@@ -57,10 +57,14 @@ struct MarkdownSkim {
 // "body", "heading", "bullet" or "mono": the names used in dumps and JSON.
 constexpr const char* kindName(MarkdownSkim::Block::Kind kind) {
   switch (kind) {
-    case MarkdownSkim::Block::Kind::body: return "body";
-    case MarkdownSkim::Block::Kind::heading: return "heading";
-    case MarkdownSkim::Block::Kind::bullet: return "bullet";
-    case MarkdownSkim::Block::Kind::mono: return "mono";
+    case MarkdownSkim::Block::Kind::body:
+      return "body";
+    case MarkdownSkim::Block::Kind::heading:
+      return "heading";
+    case MarkdownSkim::Block::Kind::bullet:
+      return "bullet";
+    case MarkdownSkim::Block::Kind::mono:
+      return "mono";
   }
   return "body";
 }
