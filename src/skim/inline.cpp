@@ -48,13 +48,13 @@ bool isWhiteSpace(UChar32 c) {
 constexpr std::u16string_view stepCharacters = u"![]()<>*_~`";
 
 // What one pass over a text finds, as bits: one per step character
-// present, and three that tell whether the space step would change
-// anything. White_Space is what ICU's "\s" matches; all of it is in the BMP.
+// present, and two that tell whether the space step would change anything.
+// White_Space is what ICU's "\s" matches; all of it is in the BMP.
 using Survey = std::uint16_t;
-constexpr Survey spaceBit = 1u << 13;            // U+0020
-constexpr Survey otherWhiteSpaceBit = 1u << 14;  // any other White_Space
-constexpr Survey doubledSpaceBit = 1u << 15;     // two White_Space in a row
-static_assert(stepCharacters.size() <= 13, "step bits would overlap the space bits");
+constexpr Survey otherWhiteSpaceBit = 1u << 14;  // White_Space other than U+0020
+// In a unit's bits: it is White_Space. In a survey: two of them in a row.
+constexpr Survey whiteSpaceBit = 1u << 15;
+static_assert(stepCharacters.size() <= 14, "step bits would overlap the space bits");
 
 constexpr Survey stepBit(char16_t c) {
   const std::size_t index = stepCharacters.find(c);
@@ -75,13 +75,13 @@ bool hasAll(Survey found, std::u16string_view characters) {
 constexpr std::array<Survey, 0x80> asciiSurveyBits = [] {
   std::array<Survey, 0x80> bits{};
   for (char16_t c = 0; c < 0x80; ++c) bits[c] = stepBit(c);
-  bits[u' '] |= spaceBit;
-  for (char16_t c = u'\t'; c <= u'\r'; ++c) bits[c] |= otherWhiteSpaceBit;
+  bits[u' '] |= whiteSpaceBit;
+  for (char16_t c = u'\t'; c <= u'\r'; ++c) bits[c] |= whiteSpaceBit | otherWhiteSpaceBit;
   return bits;
 }();
 
 bool collapsible(Survey found) {
-  return (found & (otherWhiteSpaceBit | doubledSpaceBit)) != 0;
+  return (found & (otherWhiteSpaceBit | whiteSpaceBit)) != 0;
 }
 
 // One table lookup per ASCII unit, with no branch on what it holds:
@@ -97,11 +97,10 @@ Survey survey(const icu::UnicodeString& text) {
     if (unit < 0x80) {
       bits = asciiSurveyBits[unit];
     } else if (isWhiteSpace(unit)) {
-      bits = otherWhiteSpaceBit;
+      bits = whiteSpaceBit | otherWhiteSpaceBit;
     }
-    const Survey space = bits & (spaceBit | otherWhiteSpaceBit);
-    found |= bits | (space && previous ? doubledSpaceBit : 0);
-    previous = space;
+    found |= (bits & ~whiteSpaceBit) | (bits & previous & whiteSpaceBit);
+    previous = bits;
   }
   return found;
 }
