@@ -150,7 +150,8 @@ TEST(CairoPage, DrawsCodeBoxesAndTextOnlyInsideThePage) {
 
 TEST(CairoPage, TakesHostileTextAndRectsQuietly) {
   using Block = MarkdownSkim::Block;
-  const std::string hostile = std::string("a\0b \xFF\xC3( \xE2\x80", 12) +
+  constexpr char broken[] = "a\0b \xFF\xC3( \xE2\x80";  // NUL, stray and cut sequences
+  const std::string hostile = std::string(broken, sizeof broken - 1) +
                               "\u202Eevil\u202C \u0645\u0631\u062D\u0628\u0627 \U0001F600" +
                               std::string(3000, 'x');
   const MarkdownSkim skim{
