@@ -1,11 +1,12 @@
 #include "render/cairo_canvas.h"
 
 #include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "render/font_setup.h"
 
 namespace tamsel {
 namespace {
@@ -27,7 +28,10 @@ int pangoUnits(double points, double limit) {
 // Pango font maps are not thread-safe, so every thread lays text out with
 // its own; it lives as long as the thread.
 PangoFontMap* threadFontMap() {
-  thread_local detail::PangoFontMapHandle fontMap(pango_cairo_font_map_new());
+  thread_local detail::PangoFontMapHandle fontMap = [] {
+    setUpFontConfig();
+    return detail::PangoFontMapHandle(pango_cairo_font_map_new());
+  }();
   return fontMap.get();
 }
 
@@ -94,14 +98,12 @@ void insertAttribute(PangoAttrList* list, PangoAttribute* attribute, std::size_t
 
 bool menloAvailable() {
   static const bool available = [] {
-    // Pango loads the fontconfig configuration on a thread of its own; asking
-    // fontconfig before that is done would load it a second time.
-    FcConfig* config = pango_fc_font_map_get_config(PANGO_FC_FONT_MAP(threadFontMap()));
+    setUpFontConfig();
     detail::FcPatternHandle pattern(
         FcPatternBuild(nullptr, FC_FAMILY, FcTypeString, "Menlo", static_cast<char*>(nullptr)));
     detail::FcObjectSetHandle objects(FcObjectSetBuild(FC_FAMILY, static_cast<char*>(nullptr)));
     if (!pattern || !objects) return false;
-    detail::FcFontSetHandle fonts(FcFontList(config, pattern.get(), objects.get()));
+    detail::FcFontSetHandle fonts(FcFontList(nullptr, pattern.get(), objects.get()));
     return fonts && fonts->nfont > 0;
   }();
   return available;

@@ -19,9 +19,10 @@ namespace tamsel {
 // bottom left) become Cairo's here and nowhere else.
 //
 // Fonts: `sans` is fontconfig's "sans-serif", `serif` its "serif", `mono`
-// the family "Menlo" when fontconfig has it, else "monospace". Text is laid
-// out unhinted, so measurements scale with the page. One canvas belongs to
-// one thread; canvases on different threads may paint at the same time.
+// the family "Menlo" when fontconfig has it, else "monospace", chosen under
+// the configuration of setUpFontConfig. Text is laid out unhinted, so
+// measurements scale with the page. One canvas belongs to one thread;
+// canvases on different threads may paint at the same time.
 class CairoCanvas final : public Canvas {
  public:
   CairoCanvas(cairo_t* cairo, double height);

@@ -42,6 +42,7 @@ using PangoFontDescriptionHandle = Handle<PangoFontDescription, pango_font_descr
 using PangoAttrListHandle = Handle<PangoAttrList, pango_attr_list_unref>;
 using PangoLayoutIterHandle = Handle<PangoLayoutIter, pango_layout_iter_free>;
 
+using FcConfigHandle = Handle<FcConfig, FcConfigDestroy>;
 using FcPatternHandle = Handle<FcPattern, FcPatternDestroy>;
 using FcObjectSetHandle = Handle<FcObjectSet, FcObjectSetDestroy>;
 using FcFontSetHandle = Handle<FcFontSet, FcFontSetDestroy>;

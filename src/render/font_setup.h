@@ -1,0 +1,38 @@
+#pragma once
+
+#include "render/handles.h"
+
+namespace tamsel {
+
+// Makes fontconfig's current configuration the one pages need, once per
+// process; call it before the first Pango font map is made. Thread-safe.
+//
+// fontconfig's own start-up parses fonts.conf, every file in conf.d and then
+// every file in its template directory, about as long as painting a whole
+// page. Pages ask only for the generic families ("sans-serif", "serif",
+// "monospace") and for "Menlo" when it is installed, and set their own
+// rendering options, so the configuration made here keeps fonts.conf (font
+// and cache directories, its aliases and font rejections) and the conf.d
+// files that choose faces, but leaves out the conf.d files that set
+// rendering options or substitute named families: the faces chosen are the
+// same. When FONTCONFIG_FILE, FONTCONFIG_PATH or FONTCONFIG_SYSROOT is set,
+// or this configuration finds no fonts, fontconfig's full configuration is
+// loaded instead.
+void setUpFontConfig();
+
+// Loads on the calling thread what the text of a page `width` points wide,
+// painted into an image (renderImage's PNG), needs: the configuration above,
+// each of the page's fonts and its metrics. Drawing that page on the same
+// thread afterwards finds them loaded, so a caller can do this while it
+// reads and skims the document on another thread. A width that is not
+// finite and positive loads only the configuration.
+void preparePageFonts(double width);
+
+namespace detail {
+
+// The configuration setUpFontConfig makes current, its fonts loaded; null
+// when fontconfig's full configuration is to be used.
+FcConfigHandle pageFontConfig();
+
+}  // namespace detail
+}  // namespace tamsel
