@@ -7,12 +7,14 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "platform/replacement_file.h"
+#include "render/font_setup.h"
 #include "render/image.h"
 #include "service/cache/run_cache.h"
 #include "service/command_line.h"
@@ -70,17 +72,27 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   const std::optional<std::string> url = fileURLFromPath(path);
   if (!url) return fail("cannot open " + quotedPath(line.input) + ": not a usable path");
 
+  // Skimming and loading the fonts each take milliseconds and need nothing of
+  // each other, so they overlap; the fonts load on this thread, which draws.
+  const ImageFormat format = imageFormat(outputKind(line.output));
   std::optional<ThumbnailReply> reply;
-  ThumbnailProvider().provideThumbnail(
-      {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
-      [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+  std::jthread skimmer([&] {
+    ThumbnailProvider().provideThumbnail(
+        {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
+        [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+  });
+  if (format == ImageFormat::png) {
+    preparePageFonts(thumbnailSize(line.maximum, line.minimum).width);
+  } else {
+    setUpFontConfig();
+  }
+  skimmer.join();
 
   // renderImage rounds the image up to whole pixels and paints the page at
   // its exact size.
   const Size page = reply->contextSize;
   const std::optional<std::string> image = renderImage(
-      page.width, page.height, [&](Canvas& canvas) { reply->drawingBlock(canvas); },
-      imageFormat(outputKind(line.output)));
+      page.width, page.height, [&](Canvas& canvas) { reply->drawingBlock(canvas); }, format);
   if (!image) return fail("cannot draw the page for " + quotedPath(line.output));
   if (const int error = output.commit(*image)) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
