@@ -11,10 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -26,8 +24,7 @@ namespace tamsel {
 namespace {
 
 struct SkimCase {
-  std::string file;
-  int line = 0;
+  std::string where;  // "blocks.txt:12", the line of "%%%"
   std::string name;
   std::string fileName = "notes.md";
   std::string document;
@@ -35,20 +32,18 @@ struct SkimCase {
 };
 
 void PrintTo(const SkimCase& example, std::ostream* out) {
-  *out << example.file << ":" << example.line << ":" << example.name;
+  *out << example.where << ":" << example.name;
 }
 
 std::string unescape(const std::string& line) {
+  static const std::pair<std::string, char> escapes[] = {{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}};
   std::string text;
   for (std::size_t i = 0; i < line.size();) {
-    if (line.compare(i, 3, "→") == 0) {
-      text += '\t';
-      i += 3;
-    } else if (line.compare(i, 3, "␍") == 0) {
-      text += '\r';
-      i += 3;
-    } else if (line.compare(i, 3, "␀") == 0) {
-      text += '\0';
+    const auto escape = std::find_if(std::begin(escapes), std::end(escapes), [&](const auto& e) {
+      return line.compare(i, 3, e.first) == 0;
+    });
+    if (escape != std::end(escapes)) {
+      text += escape->second;
       i += 3;
     } else {
       text += line[i++];
@@ -57,40 +52,31 @@ std::string unescape(const std::string& line) {
   return text;
 }
 
-void finish(SkimCase& current, std::vector<SkimCase>& cases) {
-  while (current.expected.ends_with("\n\n")) current.expected.pop_back();
-  cases.push_back(current);
-}
-
-std::vector<SkimCase> loadCases(const std::filesystem::path& path) {
-  std::vector<SkimCase> cases;
+void loadCases(const std::filesystem::path& path, std::vector<SkimCase>& cases) {
   std::ifstream in(path);
-  std::optional<SkimCase> current;
+  bool inCase = false;
   bool inExpected = false;
   int number = 0;
   for (std::string line; std::getline(in, line);) {
     ++number;
     if (line.starts_with("%%%")) {
-      if (current) finish(*current, cases);
-      current.emplace();
-      current->file = path.filename().string();
-      current->line = number;
-      current->name = line.substr(3);
+      cases.emplace_back();
+      cases.back().where = path.filename().string() + ":" + std::to_string(number);
+      cases.back().name = line.substr(3);
+      inCase = true;
       inExpected = false;
-    } else if (!current) {
+    } else if (!inCase) {
       continue;  // prose before the first case
     } else if (inExpected) {
-      current->expected += line + "\n";
+      cases.back().expected += line + "\n";
     } else if (line == ".") {
       inExpected = true;
     } else if (line.starts_with("%file ")) {
-      current->fileName = line.substr(6);
+      cases.back().fileName = line.substr(6);
     } else {
-      current->document += unescape(line) + "\n";
+      cases.back().document += unescape(line) + "\n";
     }
   }
-  if (current) finish(*current, cases);
-  return cases;
 }
 
 std::vector<SkimCase> allCases() {
@@ -101,9 +87,9 @@ std::vector<SkimCase> allCases() {
   }
   std::sort(files.begin(), files.end());
   std::vector<SkimCase> cases;
-  for (const auto& file : files) {
-    auto loaded = loadCases(file);
-    cases.insert(cases.end(), loaded.begin(), loaded.end());
+  for (const auto& file : files) loadCases(file, cases);
+  for (auto& example : cases) {
+    while (example.expected.ends_with("\n\n")) example.expected.pop_back();
   }
   return cases;
 }
@@ -111,19 +97,16 @@ std::vector<SkimCase> allCases() {
 class SkimCases : public ::testing::TestWithParam<SkimCase> {};
 
 TEST_P(SkimCases, MatchesExample) {
-  const SkimCase& example = GetParam();
-  SCOPED_TRACE(example.file + ":" + std::to_string(example.line) + ":" + example.name);
-  EXPECT_TRUE(testing::skimDumpIs(skim(example.document, example.fileName), example.expected));
+  EXPECT_TRUE(
+      testing::skimDumpIs(skim(GetParam().document, GetParam().fileName), GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, SkimCases, ::testing::ValuesIn(allCases()),
-                         [](const ::testing::TestParamInfo<SkimCase>& example) {
-                           std::string name =
-                               example.param.file + "_" + std::to_string(example.param.line);
+                         [](const auto& example) {
+                           std::string name = example.param.where;  // "blocks_txt_12"
                            std::replace_if(
                                name.begin(), name.end(),
-                               [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-                               '_');
+                               [](char c) { return c == '.' || c == ':'; }, '_');
                            return name;
                          });
 
