@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -76,17 +77,23 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   // each other, so they overlap; the fonts load on this thread, which draws.
   const ImageFormat format = imageFormat(outputKind(line.output));
   std::optional<ThumbnailReply> reply;
-  std::jthread skimmer([&] {
+  auto request = [&] {
     ThumbnailProvider().provideThumbnail(
         {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
         [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
-  });
+  };
+  std::jthread skimmer;
+  try {
+    skimmer = std::jthread(request);
+  } catch (const std::system_error&) {
+    request();  // no thread to be had: one after the other, as before
+  }
   if (format == ImageFormat::png) {
     preparePageFonts(thumbnailSize(line.maximum, line.minimum).width);
   } else {
     setUpFontConfig();
   }
-  skimmer.join();
+  if (skimmer.joinable()) skimmer.join();
 
   // renderImage rounds the image up to whole pixels and paints the page at
   // its exact size.
