@@ -19,11 +19,7 @@ TEST(SkimJsonTest, WritesTheExactForm) {
 }
 
 TEST(SkimJsonTest, EscapesWhatJsonRequires) {
-  struct Case {
-    std::string text;
-    std::string json;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"say \"hi\" \\ bye", R"("say \"hi\" \\ bye")"},
       {"a\nb\tc\rd", R"("a\nb\tc\rd")"},
       {std::string("nul\0x", 5), R"("nul\u0000x")"},
@@ -31,16 +27,13 @@ TEST(SkimJsonTest, EscapesWhatJsonRequires) {
       {"caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80",
        "\"caf\xC3\xA9 \xE6\x97\xA5 \xF0\x9F\x98\x80\""},
       {"/ \xE2\x80\xA8", "\"/ \xE2\x80\xA8\""},
-      // Ill-formed UTF-8 (stray byte, overlong, surrogate, cut sequence).
-      {"a\xFF"
-       "b",
-       "\"a\xEF\xBF\xBD"
-       "b\""},
+      // Ill-formed UTF-8: a stray byte, overlong, surrogate, a cut sequence.
+      {"a\xFFz", "\"a\xEF\xBF\xBDz\""},
       {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"end\xE6\x97", "\"end\xEF\xBF\xBD\xEF\xBF\xBD\""},
   };
-  for (const auto& c : cases) EXPECT_EQ(jsonString(c.text), c.json) << c.text;
+  for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
 }
 
 }  // namespace
