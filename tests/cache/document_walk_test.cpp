@@ -5,15 +5,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cache/cache_test_support.h"
 #include "service/cache/claimed_types.h"
+#include "support/scratch_directory.h"
 
 namespace tamsel {
 namespace {
 
-using testing::ElementsAre;
-using testing::Pair;
-using testing::UnorderedElementsAre;
+using ::testing::ElementsAre;
+using ::testing::Pair;
+using ::testing::UnorderedElementsAre;
 
 struct Found {
   std::vector<std::string> paths;
@@ -28,7 +28,7 @@ Found find(const std::vector<std::string>& paths) {
   return found;
 }
 
-class DocumentWalk : public testing::Test {
+class DocumentWalk : public ::testing::Test {
  protected:
   void SetUp() override {
     root = dir.path();
@@ -42,7 +42,7 @@ class DocumentWalk : public testing::Test {
     ASSERT_EQ(::mkfifo((root + "/pipe.md").c_str(), 0600), 0);
   }
 
-  test::TemporaryDirectory dir;
+  testing::ScratchDirectory dir;
   std::string root;
 };
 

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
-#include "cache/cache_test_support.h"
 #include "service/cache/run_cache.h"
 #include "service/cache/thumbnail_file.h"
+#include "support/scratch_directory.h"
 
 namespace tamsel {
 namespace {
@@ -17,7 +18,7 @@ constexpr int documentCount = 120;
 // might: each writes whole thumbnails, and every document ends up with a
 // thumbnail of its own URI and no temporary files are left.
 TEST(BuildCacheConcurrency, OverlappingRunsLeaveWholeThumbnails) {
-  test::TemporaryDirectory tree, cache;
+  testing::ScratchDirectory tree, cache;
   for (int i = 0; i < documentCount; ++i) {
     tree.write("d" + std::to_string(i % 7) + "/n" + std::to_string(i) + ".md",
                "# Note " + std::to_string(i) + "\n\n- item\n\n```\ncode\n```\n");
@@ -40,7 +41,8 @@ TEST(BuildCacheConcurrency, OverlappingRunsLeaveWholeThumbnails) {
   }
 
   const std::string directory = thumbnailDirectory(cache.path(), CacheFlavor::large);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), documentCount);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), documentCount)
+      << "a thumbnail or a temporary file too many";
   for (int i = 0; i < documentCount; ++i) {
     const std::string path =
         tree.path() + "/d" + std::to_string(i % 7) + "/n" + std::to_string(i) + ".md";

@@ -5,17 +5,28 @@
 
 #include <filesystem>
 
-#include "cache/cache_test_support.h"
-#include "cache/png_chunks.h"
+#include "support/scratch_directory.h"
 
 namespace tamsel {
 namespace {
 
-using test::idatChunk;
-using test::pngChunk;
-using test::pngWithText;
 using Status = PngLeadingText::Status;
 using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// One PNG chunk: length, type, data, and a CRC of zeros, which the walker
+// does not check.
+std::string chunk(const std::string& type, const std::string& data) {
+  std::string bytes;
+  for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(data.size() >> shift);
+  return bytes + type + data + std::string(4, '\0');
+}
+
+// Signature, IHDR, a tEXt chunk per pair, then `after`, an IDAT by default.
+std::string png(const Pairs& text, const std::string& after = chunk("IDAT", "pixels")) {
+  std::string bytes = "\x89PNG\r\n\x1a\n" + chunk("IHDR", std::string(13, '\1'));
+  for (const auto& [key, value] : text) bytes += chunk("tEXt", key + '\0' + value);
+  return bytes + after;
+}
 
 mode_t modeOf(const std::string& path) {
   struct stat info {};
@@ -31,73 +42,67 @@ TEST(ThumbnailName, IsTheMd5OfTheEscapedUri) {
   EXPECT_EQ(fileUriOf("relative/path.md"), std::nullopt);
 }
 
-struct LeadingTextCase {
-  const char* name;
-  std::string bytes;
-  Status status;
-  Pairs entries;
-};
+const Pairs keys{{"Thumb::URI", "file:///a.md"}, {"Thumb::MTime", "17"}};
 
-class PngLeadingTextReads : public testing::TestWithParam<LeadingTextCase> {};
-
-TEST_P(PngLeadingTextReads, Case) {
-  const auto& c = GetParam();
-  const PngLeadingText text = readPngLeadingText(c.bytes);
-  EXPECT_EQ(text.status, c.status);
-  EXPECT_EQ(text.entries, c.entries);
+TEST(PngLeadingText, ReadsTheTextBeforeTheImageData) {
+  const std::string withKeys = png(keys);
+  const struct {
+    const char* what;
+    std::string bytes;
+    Status status;
+    Pairs entries;
+  } cases[] = {
+      {"keys before the image", withKeys, Status::complete, keys},
+      {"text after the image is past what is read",
+       png({}, chunk("IDAT", "") + chunk("tEXt", std::string("a\0b", 3))),
+       Status::complete,
+       {}},
+      {"other chunks are skipped",
+       png({},
+           chunk("pHYs", "123456789") + chunk("tEXt", std::string("k\0v", 3)) + chunk("IEND", "")),
+       Status::complete,
+       {{"k", "v"}}},
+      {"text without a separator is skipped",
+       png({}, chunk("tEXt", "novalue") + chunk("IEND", "")),
+       Status::complete,
+       {}},
+      {"cut inside the text",
+       withKeys.substr(0, withKeys.size() - 30),
+       Status::truncated,
+       {{"Thumb::URI", "file:///a.md"}}},
+      {"cut inside the signature", "\x89PNG", Status::truncated, {}},
+      {"no PNG", "GIF89a and more bytes", Status::invalid, {}},
+      {"a length no PNG can have",
+       std::string("\x89PNG\r\n\x1a\n\x80\0\0\0tEXt", 16),
+       Status::invalid,
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const PngLeadingText text = readPngLeadingText(c.bytes);
+    EXPECT_EQ(text.status, c.status);
+    EXPECT_EQ(text.entries, c.entries);
+  }
 }
 
-const Pairs keys{{"Thumb::URI", "file:///a.md"}, {"Thumb::MTime", "17"}};
-const std::string withKeys = pngWithText(keys, idatChunk());
-
-INSTANTIATE_TEST_SUITE_P(
-    Chunks, PngLeadingTextReads,
-    testing::Values(
-        LeadingTextCase{"KeysBeforeImage", withKeys, Status::complete, keys},
-        // Text after the image data is past what a freshness check reads.
-        LeadingTextCase{"TextAfterImageIgnored",
-                        pngWithText({}, idatChunk() + pngChunk("tEXt", std::string("a\0b", 3))),
-                        Status::complete,
-                        {}},
-        LeadingTextCase{"OtherChunksSkipped",
-                        pngWithText({}, pngChunk("pHYs", "123456789") +
-                                            pngChunk("tEXt", std::string("k\0v", 3)) + idatChunk()),
-                        Status::complete,
-                        {{"k", "v"}}},
-        LeadingTextCase{"TextWithoutSeparatorSkipped",
-                        pngWithText({}, pngChunk("tEXt", "novalue") + idatChunk()),
-                        Status::complete,
-                        {}},
-        LeadingTextCase{"CutInsideText",
-                        withKeys.substr(0, withKeys.size() - 30),
-                        Status::truncated,
-                        {{"Thumb::URI", "file:///a.md"}}},
-        LeadingTextCase{"NotPng", "GIF89a and more bytes", Status::invalid, {}},
-        LeadingTextCase{"ImpossibleLength",
-                        std::string("\x89PNG\r\n\x1a\n\xff\xff\xff\xfftEXt", 16),
-                        Status::invalid,
-                        {}}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-class ThumbnailFiles : public testing::Test {
+class ThumbnailFiles : public ::testing::Test {
  protected:
-  test::TemporaryDirectory dir;
-  std::string directory = dir.path() + "/thumbnails/large";
+  testing::ScratchDirectory dir;
+  std::string directory = dir / "thumbnails/large";
   void SetUp() override { ASSERT_EQ(makeThumbnailDirectory(directory), 0); }
 };
 
 TEST_F(ThumbnailFiles, AreWrittenPrivateAndWhole) {
   EXPECT_EQ(modeOf(directory), 0700u);
-  EXPECT_EQ(modeOf(dir.path() + "/thumbnails"), 0700u);
+  EXPECT_EQ(modeOf(dir / "thumbnails"), 0700u);
   const mode_t oldMask = ::umask(0);  // mode must not depend on the umask
-  const int error = writeThumbnailFile(directory, "x.png", withKeys);
+  const int error = writeThumbnailFile(directory, "x.png", "first");
   ::umask(oldMask);
   ASSERT_EQ(error, 0);
   EXPECT_EQ(modeOf(directory + "/x.png"), 0600u);
-  EXPECT_EQ(test::readWholeFile(directory + "/x.png"), withKeys);
   // Replacing leaves exactly one file: no temporary is left behind.
   ASSERT_EQ(writeThumbnailFile(directory, "x.png", "second"), 0);
-  EXPECT_EQ(test::readWholeFile(directory + "/x.png"), "second");
+  EXPECT_EQ(testing::readWholeFile(directory + "/x.png"), "second");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
 }
 
@@ -109,31 +114,19 @@ TEST_F(ThumbnailFiles, FailWithTheCause) {
 }
 
 TEST_F(ThumbnailFiles, AreFreshOnlyForTheirUriAndTime) {
-  const std::string path = directory + "/t.png";
-  ASSERT_EQ(writeThumbnailFile(directory, "t.png", withKeys), 0);
+  const std::string path = dir.write("t.png", png(keys));
   EXPECT_TRUE(isFreshThumbnail(path, "file:///a.md", 17));
   EXPECT_FALSE(isFreshThumbnail(path, "file:///a.md", 18));
   EXPECT_FALSE(isFreshThumbnail(path, "file:///b.md", 17));
-  EXPECT_FALSE(isFreshThumbnail(directory + "/none.png", "file:///a.md", 17));
-
+  EXPECT_FALSE(isFreshThumbnail(dir / "none.png", "file:///a.md", 17));
   // Keys that are missing or not whole seconds never match.
-  ASSERT_EQ(writeThumbnailFile(directory, "t.png",
-                               pngWithText({{"Thumb::URI", "file:///a.md"}}, idatChunk())),
-            0);
+  dir.write("t.png", png({{"Thumb::URI", "file:///a.md"}}));
   EXPECT_FALSE(isFreshThumbnail(path, "file:///a.md", 0));
-  ASSERT_EQ(
-      writeThumbnailFile(
-          directory, "t.png",
-          pngWithText({{"Thumb::URI", "file:///a.md"}, {"Thumb::MTime", "17.5"}}, idatChunk())),
-      0);
+  dir.write("t.png", png({{"Thumb::URI", "file:///a.md"}, {"Thumb::MTime", "17.5"}}));
   EXPECT_FALSE(isFreshThumbnail(path, "file:///a.md", 17));
-
   // A URI longer than the first read is still found.
   const std::string longUri = "file:///" + std::string(3 * pngTextFirstRead, 'n');
-  ASSERT_EQ(writeThumbnailFile(
-                directory, "t.png",
-                pngWithText({{"Thumb::URI", longUri}, {"Thumb::MTime", "9"}}, idatChunk())),
-            0);
+  dir.write("t.png", png({{"Thumb::URI", longUri}, {"Thumb::MTime", "9"}}));
   EXPECT_TRUE(isFreshThumbnail(path, longUri, 9));
 }
 
