@@ -37,7 +37,6 @@ TEST(HighlightCode, ColoursKeywordsAndStrings) {
   };
   const Case cases[] = {
       {"empty", "", ""},
-      {"prose", "plain prose, nothing here", "plain prose, nothing here"},
       {"whole words only", "for format before fore_ for_x", "<k>for</k> format before fore_ for_x"},
       {"case matters", "None none NONE Return return",
        "<k>None</k> none NONE Return <k>return</k>"},
@@ -52,7 +51,6 @@ TEST(HighlightCode, ColoursKeywordsAndStrings) {
        "\"open <k>if</k>\n<k>return</k> <s>\"x\"</s>"},
       {"backslash escapes nothing", "\"a \\\"b\\\" c\"", "<s>\"a \\\"</s>b\\<s>\" c\"</s>"},
       {"apostrophes pair up", "don't return what isn't", "don<s>'t return what isn'</s>t"},
-      {"numbers and comments", "x = 42 // 0x1F", "x = 42 // 0x1F"},
       {"emoji before a keyword", "\U0001F600 return \"\U0001F600\" if",
        "\U0001F600 <k>return</k> <s>\"\U0001F600\"</s> <k>if</k>"},
       {"NUL does not shift colours", std::string("\0 if", 4), "\uFFFD <k>if</k>"},
