@@ -53,10 +53,10 @@ TEST(CommandLineTest, ReadsOptionsAndOperands) {
 }
 
 TEST(CommandLineTest, RejectsMalformedRequestsInOneLine) {
+  // Bad -s values are also tests/hostile's, through the executable.
   const char* cases[] = {"", "in.md", "a b c", "-x a b", "-s", "a b -s", "--size= a b",
-                         // Sizes: zero, negative, not finite, not plain decimal, not a pair.
-                         "-s 0 a b", "-s -0 a b", "-s -5 a b", "-s nan a b", "-s inf a b",
-                         "-s 1e309 a b", "-s 0x10 a b", "-s 256px a b", "-s +256 a b",
+                         // Sizes: not positive, not finite, not plain decimal, not a pair.
+                         "-s -0 a b", "-s inf a b", "-s 0x10 a b", "-s 256px a b", "-s +256 a b",
                          "--size=\t256 a b", "--max 256x a b", "--max 0x256 a b", "--min -1x0 a b",
                          "--min 1x2x3 a b",
                          // Over the page limit, directly or through the minimum.
