@@ -12,7 +12,7 @@
 
 #include "render/draw_skim.h"
 #include "render/recording_canvas.h"
-#include "support/recording_diff.h"
+#include "support/line_diff.h"
 
 namespace tamsel {
 namespace {

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "skim/markdown_skim.h"
+#include "support/line_diff.h"
 
 namespace tamsel::testing {
 
@@ -54,27 +54,14 @@ inline std::vector<std::string> splitLines(const std::string& text) {
   return lines;
 }
 
-// Passes when `skim` dumps to `expected`; otherwise the message lists both
-// dumps line by line, marking the lines that differ.
+// Passes when `skim` dumps to `expected`; otherwise the message shows the
+// dumps' line diff.
 inline ::testing::AssertionResult skimDumpIs(const MarkdownSkim& skim,
                                              const std::string& expected) {
   const std::string actual = dumpSkim(skim);
   if (actual == expected) return ::testing::AssertionSuccess();
-  const auto want = splitLines(expected);
-  const auto got = splitLines(actual);
-  auto failure = ::testing::AssertionFailure();
-  failure << "skim differs (- expected, + actual):\n";
-  for (std::size_t i = 0; i < std::max(want.size(), got.size()); ++i) {
-    const bool haveWant = i < want.size();
-    const bool haveGot = i < got.size();
-    if (haveWant && haveGot && want[i] == got[i]) {
-      failure << "  " << want[i] << "\n";
-      continue;
-    }
-    if (haveWant) failure << "- " << want[i] << "\n";
-    if (haveGot) failure << "+ " << got[i] << "\n";
-  }
-  return failure;
+  return ::testing::AssertionFailure() << "skim differs (- expected, + actual):\n"
+                                       << lineDiff(splitLines(expected), splitLines(actual));
 }
 
 }  // namespace tamsel::testing

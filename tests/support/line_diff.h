@@ -7,12 +7,13 @@
 #include <vector>
 
 // EXPECT_RECORDING(actual, expected): two recordings (one call per line)
-// are equal; on failure prints a line diff, "-" for an expected line that
-// is missing and "+" for an actual line that was not expected.
+// are equal; on failure prints their line diff.
 namespace tamsel::testing {
 
-inline std::string recordingDiff(const std::vector<std::string>& expected,
-                                 const std::vector<std::string>& actual) {
+// Every line of both, in order: "  " before a line both have, "- " before an
+// expected line that is missing, "+ " before an actual one not expected.
+inline std::string lineDiff(const std::vector<std::string>& expected,
+                            const std::vector<std::string>& actual) {
   // Longest common subsequence, then a walk that keeps equal lines in place.
   const std::size_t n = expected.size();
   const std::size_t m = actual.size();
@@ -43,7 +44,7 @@ inline ::testing::AssertionResult recordingsEqual(const char* actualText, const 
                                                   const std::vector<std::string>& expected) {
   if (actual == expected) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << actualText << " differs (- expected, + actual):\n"
-                                       << recordingDiff(expected, actual);
+                                       << lineDiff(expected, actual);
 }
 
 }  // namespace tamsel::testing
