@@ -45,13 +45,11 @@ def main():
             "sub dir/café & co.txt": b"Plain words.\n",
             "sub dir/tool.py": b"def main():\n    return 0\n",
         }
-        paths = []
-        for name, body in documents.items():
-            path = os.path.join(tree, name)
+        paths = [os.path.join(tree, name) for name in documents]
+        for path, body in zip(paths, documents.values()):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as f:
                 f.write(body)
-            paths.append(path)
 
         def uri(path):
             return Gio.File.new_for_path(path).get_uri()

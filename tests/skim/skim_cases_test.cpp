@@ -35,21 +35,13 @@ void PrintTo(const SkimCase& example, std::ostream* out) {
   *out << example.where << ":" << example.name;
 }
 
-std::string unescape(const std::string& line) {
-  static const std::pair<std::string, char> escapes[] = {{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}};
-  std::string text;
-  for (std::size_t i = 0; i < line.size();) {
-    const auto escape = std::find_if(std::begin(escapes), std::end(escapes), [&](const auto& e) {
-      return line.compare(i, 3, e.first) == 0;
-    });
-    if (escape != std::end(escapes)) {
-      text += escape->second;
-      i += 3;
-    } else {
-      text += line[i++];
+std::string unescape(std::string line) {
+  for (const auto& [shown, byte] : {std::pair{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}}) {
+    for (auto at = line.find(shown); at != std::string::npos; at = line.find(shown, at + 1)) {
+      line.replace(at, 3, 1, byte);
     }
   }
-  return text;
+  return line;
 }
 
 void loadCases(const std::filesystem::path& path, std::vector<SkimCase>& cases) {
