@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -19,9 +20,10 @@ struct Utf16Range {
 // A fixed regular expression with ICU's meaning, compiled with no flags.
 //
 // Compiled once and shared: an icu::RegexPattern is immutable, so one Pattern
-// may be used from any number of threads at once (each call makes its own
-// matcher). A pattern that fails to compile is kept as invalid; every
-// operation on it is then a no-op, as the callers expect of a broken step.
+// may be used from any number of threads at once; each call borrows a
+// matcher of its own from the pattern's pool. A pattern that fails to
+// compile is kept as invalid; every operation on it is then a no-op, as the
+// callers expect of a broken step.
 //
 // Each match runs under a time and stack limit, so no input can make a
 // pattern run away; a match that hits a limit ends the search as if nothing
@@ -29,6 +31,9 @@ struct Utf16Range {
 class Pattern {
  public:
   explicit Pattern(const char16_t* pattern);
+  ~Pattern();
+  Pattern(const Pattern&) = delete;
+  Pattern& operator=(const Pattern&) = delete;
 
   bool valid() const { return pattern_ != nullptr; }
 
@@ -46,9 +51,15 @@ class Pattern {
                                 const icu::UnicodeString& replacement) const;
 
  private:
-  std::unique_ptr<icu::RegexMatcher> matcherFor(const icu::UnicodeString& text) const;
+  class Lease;
+
+  std::unique_ptr<icu::RegexMatcher> newMatcher() const;
 
   std::unique_ptr<icu::RegexPattern> pattern_;
+  // Matchers not in use. Making one allocates its backtracking stack, which
+  // costs more than matching the short texts most calls pass.
+  mutable std::mutex poolMutex_;
+  mutable std::vector<std::unique_ptr<icu::RegexMatcher>> pool_;
 };
 
 }  // namespace tamsel
