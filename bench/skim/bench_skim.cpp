@@ -1,4 +1,4 @@
-// Skims the sample documents; the design targets are a 2 KB README in 20 µs
+// Skims the sample documents; the targets are a 2 KB README in 20 µs
 // and a 64 KiB document in 200 µs (median, one core).
 #include <benchmark/benchmark.h>
 
