@@ -66,7 +66,8 @@ int ReplacementFile::open() {
   if (!fd) return errno;
   tempPath_ = std::move(temp);
   fd_ = std::move(fd);
-  if (::fchmod(fd_.get(), replacementMode & ~currentUmask()) != 0) {
+  const mode_t mode = exactMode_ ? *exactMode_ : replacementMode & ~currentUmask();
+  if (::fchmod(fd_.get(), mode) != 0) {
     const int error = errno;
     discard();
     return error;

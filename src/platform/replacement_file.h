@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,13 +14,16 @@ namespace tamsel {
 // the same directory, which is renamed over the path only when complete, so a
 // reader sees the old file or the whole new one, never a partial one. The
 // temporary file is removed on every path that does not commit, destructor
-// included. The new file's mode is 0644 minus the process umask.
+// included. The new file's mode is `exactMode` when given (the umask does not
+// apply), else 0644 minus the process umask.
 //
-// open() may read the umask by setting and restoring it when /proc is
-// unavailable; do not call it while other threads create files.
+// Without an exact mode, open() may read the umask by setting and restoring
+// it when /proc is unavailable; do not call it then while other threads
+// create files.
 class ReplacementFile {
  public:
-  explicit ReplacementFile(std::string path) : path_(std::move(path)) {}
+  explicit ReplacementFile(std::string path, std::optional<mode_t> exactMode = std::nullopt)
+      : path_(std::move(path)), exactMode_(exactMode) {}
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
   ~ReplacementFile();
@@ -35,6 +41,7 @@ class ReplacementFile {
   void discard();
 
   std::string path_;
+  std::optional<mode_t> exactMode_;
   std::string tempPath_;
   UniqueFd fd_;
 };

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/replacement_file.h"
 #include "platform/unique_fd.h"
 
 namespace tamsel {
@@ -22,10 +23,6 @@ using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
 
 constexpr mode_t directoryMode = 0700;
 constexpr mode_t thumbnailMode = 0600;
-
-// Hidden and fixed-length, so it never looks like a thumbnail to a reader and
-// always fits next to one.
-constexpr char temporaryTemplate[] = ".tamsel-cache-XXXXXX";
 
 constexpr std::string_view pngSignature{"\x89PNG\r\n\x1a\n", 8};
 constexpr std::size_t chunkHeaderSize = 8;
@@ -61,16 +58,6 @@ std::optional<std::int64_t> parseSeconds(std::string_view text) {
   const auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (status != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
 }
 
 }  // namespace
@@ -171,24 +158,9 @@ bool isFreshThumbnail(const std::string& thumbnailPath, std::string_view uri, st
 
 int writeThumbnailFile(const std::string& directory, const std::string& fileName,
                        std::string_view png) {
-  std::string temporary = directory + "/" + temporaryTemplate;
-  UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd) return errno;
-
-  // mkostemp's mode is masked by the umask; the cache wants exactly 0600.
-  bool written = ::fchmod(fd.get(), thumbnailMode) == 0 && writeAll(fd.get(), png);
-  int error = written ? 0 : errno;
-  // close() is where some file systems report a failed write.
-  if (::close(fd.release()) != 0 && written) {
-    written = false;
-    error = errno;
-  }
-  if (written && ::rename(temporary.c_str(), (directory + "/" + fileName).c_str()) != 0) {
-    written = false;
-    error = errno;
-  }
-  if (!written) ::unlink(temporary.c_str());
-  return error;
+  ReplacementFile file(directory + "/" + fileName, thumbnailMode);
+  if (const int error = file.open()) return error;
+  return file.commit(png);
 }
 
 }  // namespace tamsel
