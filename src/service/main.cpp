@@ -95,11 +95,7 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   }
   if (skimmer.joinable()) skimmer.join();
 
-  // renderImage rounds the image up to whole pixels and paints the page at
-  // its exact size.
-  const Size page = reply->contextSize;
-  const std::optional<std::string> image = renderImage(
-      page.width, page.height, [&](Canvas& canvas) { reply->drawingBlock(canvas); }, format);
+  const std::optional<std::string> image = renderReply(*reply, format);
   if (!image) return fail("cannot draw the page for " + quotedPath(line.output));
   if (const int error = output.commit(*image)) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));

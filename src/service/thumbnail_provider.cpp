@@ -17,6 +17,13 @@ DrawingBlock makeDrawingBlock(std::shared_ptr<const DrawingContext> context) {
   };
 }
 
+std::optional<std::string> renderReply(const ThumbnailReply& reply, ImageFormat format,
+                                       const std::vector<PngText>& pngText) {
+  return renderImage(
+      reply.contextSize.width, reply.contextSize.height,
+      [&](Canvas& canvas) { reply.drawingBlock(canvas); }, format, pngText);
+}
+
 MarkdownSkim skimFile(const std::string& path) {
   return skim(readDocumentHead(path), lastPathComponent(path));
 }

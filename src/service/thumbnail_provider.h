@@ -2,9 +2,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "render/image.h"
 #include "service/thumbnail_size.h"
 #include "skim/markdown_skim.h"
 
@@ -41,6 +44,12 @@ struct ThumbnailReply {
   Size contextSize;
   DrawingBlock drawingBlock;
 };
+
+// Runs the reply's drawing block on a page of its exact context size and
+// encodes it; the image is that size rounded up to whole pixels (see
+// renderImage). nullopt when the size cannot be drawn.
+std::optional<std::string> renderReply(const ThumbnailReply& reply, ImageFormat format,
+                                       const std::vector<PngText>& pngText = {});
 
 // The skim of the document at a local `path`: its first bytes (none when it
 // cannot be read) under its last path component, extension kept.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <iostream>
@@ -68,9 +67,7 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
       {.key = "Thumb::Mimetype", .value = std::string(document.mimeType)},
       {.key = "Software", .value = std::string(software)},
   };
-  const std::optional<std::string> image = renderImage(
-      std::ceil(reply->contextSize.width), std::ceil(reply->contextSize.height),
-      [&](Canvas& canvas) { reply->drawingBlock(canvas); }, ImageFormat::png, text);
+  const std::optional<std::string> image = renderReply(*reply, ImageFormat::png, text);
   if (!image) return failure("cannot draw the thumbnail");
 
   if (const int error = writeThumbnailFile(setup.directory, name, *image)) {
