@@ -45,6 +45,9 @@ detail::PangoContextHandle makeContext(cairo_t* cairo) {
   cairo_font_options_set_antialias(options.get(), CAIRO_ANTIALIAS_GRAY);
   pango_cairo_context_set_font_options(context.get(), options.get());
   pango_context_set_round_glyph_positions(context.get(), FALSE);
+  // Items take the default language anyway; set explicitly, it is also what
+  // an ellipsis asks its font for, and so finds the fonts already loaded.
+  pango_context_set_language(context.get(), pango_language_get_default());
   pango_cairo_update_context(cairo, context.get());
   return context;
 }
