@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -271,7 +272,7 @@ void setUpFontConfig() {
   (void)ready;
 }
 
-void preparePageFonts(double width) {
+void preparePageFonts(double width, const std::function<bool()>& enough) {
   setUpFontConfig();
   if (!std::isfinite(width) || !(width > 0)) return;
   // Fonts belong to the thread's font map and to the font options of the
@@ -281,8 +282,10 @@ void preparePageFonts(double width) {
   CairoCanvas canvas(cairo.get(), 1);
   StyledText sample;
   sample.text = fontSample;
+  // Most used first: every page has a title, nearly every one body text.
   for (const TextStyle& style :
-       {titleStyle(width), headingStyle(width), bodyStyle(width), monoStyle(width)}) {
+       {titleStyle(width), bodyStyle(width), headingStyle(width), monoStyle(width)}) {
+    if (enough && enough()) return;
     sample.font = style.font;
     canvas.textHeight(sample, width, noHeightLimit);
   }

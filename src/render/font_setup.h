@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "render/handles.h"
 
 namespace tamsel {
@@ -22,11 +24,13 @@ void setUpFontConfig();
 
 // Loads on the calling thread what the text of a page `width` points wide,
 // painted into an image (renderImage's PNG), needs: the configuration above,
-// each of the page's fonts and its metrics. Drawing that page on the same
-// thread afterwards finds them loaded, so a caller can do this while it
-// reads and skims the document on another thread. A width that is not
+// then the page's fonts and their metrics, title and body text first. Drawing
+// that page on the same thread afterwards finds them loaded, so a caller can
+// do this while it reads and skims the document on another thread; `enough`,
+// asked before each font, ends the loading early, say once the skim is done
+// and drawing can load just the fonts its page uses. A width that is not
 // finite and positive loads only the configuration.
-void preparePageFonts(double width);
+void preparePageFonts(double width, const std::function<bool()>& enough = {});
 
 namespace detail {
 

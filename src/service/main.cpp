@@ -1,6 +1,7 @@
 // The command-line front end: owns argv, URLs, files, the size rule's inputs,
 // atomic output and exit codes. Every failure is one line on stderr and exit
 // status 1; OUTPUT is then left as it was.
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -77,10 +78,12 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   // each other, so they overlap; the fonts load on this thread, which draws.
   const ImageFormat format = imageFormat(outputKind(line.output));
   std::optional<ThumbnailReply> reply;
+  std::atomic<bool> skimmed = false;
   auto request = [&] {
     ThumbnailProvider().provideThumbnail(
         {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
         [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+    skimmed.store(true, std::memory_order_release);
   };
   std::jthread skimmer;
   try {
@@ -89,7 +92,10 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
     request();  // no thread to be had: one after the other, as before
   }
   if (format == ImageFormat::png) {
-    preparePageFonts(thumbnailSize(line.maximum, line.minimum).width);
+    // Fonts loaded after the skim is done would be loaded by drawing anyway,
+    // and only those its page uses.
+    preparePageFonts(thumbnailSize(line.maximum, line.minimum).width,
+                     [&] { return skimmed.load(std::memory_order_acquire); });
   } else {
     setUpFontConfig();
   }
