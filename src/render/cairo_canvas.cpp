@@ -13,8 +13,11 @@ namespace {
 
 // Pango counts in ints of 1/1024 point; these bounds keep sizes, widths and
 // heights far from overflowing them. Beyond them nothing is legible anyway.
-constexpr double maxFontSize = 100'000;        // points
-constexpr double maxLayoutExtent = 1'000'000;  // points
+constexpr double maxFontSize = 100'000;  // points
+// Smaller sizes are 0 to Pango, and fontconfig divides by a size of 0 when it
+// scales a bitmap face such as colour emoji. Nothing that small is visible.
+constexpr double minFontSize = 1.0 / PANGO_SCALE;  // points
+constexpr double maxLayoutExtent = 1'000'000;      // points
 
 bool finite(const Rect& rect) {
   return std::isfinite(rect.x) && std::isfinite(rect.y) && std::isfinite(rect.width) &&
@@ -226,7 +229,7 @@ void CairoCanvas::limitLayout(double heightLimit) {
 // drawing the same text lays it out once.
 bool CairoCanvas::prepareLayout(const StyledText& text, double width, double heightLimit) {
   if (text.text.empty() || !std::isfinite(width) || !(width > 0) ||
-      !std::isfinite(text.font.size) || !(text.font.size > 0)) {
+      !std::isfinite(text.font.size) || !(text.font.size >= minFontSize)) {
     return false;
   }
   if (!(heightLimit > 0)) heightLimit = noHeightLimit;
