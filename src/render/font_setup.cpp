@@ -28,11 +28,6 @@ constexpr std::array fullConfigVariables{"FONTCONFIG_FILE", "FONTCONFIG_PATH",
                                          "FONTCONFIG_SYSROOT"};
 
 // conf.d files are numbered by what they do (fontconfig's conf.d/README).
-// Pages set their own hinting and antialiasing, which is all that the
-// rendering defaults and options numbered 10 to 29 decide.
-constexpr int firstRenderingConf = 10;
-constexpr int lastRenderingConf = 29;
-
 // Until the user's own files (50-user.conf) have run, a request holds only
 // the families the page asked for, or that a file before then adds to it.
 // Before that point, a file of nothing but aliases for other families
@@ -149,8 +144,10 @@ bool onlyOtherFamilyAliases(std::string_view conf) {
   return true;
 }
 
+// Every other file stays, whatever its number suggests: those that look like
+// rendering options also scale bitmap faces such as colour emoji to the size
+// asked for, and elsewhere may do more.
 bool pageNeeds(int number, const std::string& path) {
-  if (firstRenderingConf <= number && number <= lastRenderingConf) return false;
   if (number >= userConfNumber) return true;
   const std::optional<std::string> conf = readFile(path);
   return !conf || !onlyOtherFamilyAliases(*conf);

@@ -12,12 +12,11 @@ namespace tamsel {
 // fontconfig's own start-up parses fonts.conf, every file in conf.d and then
 // every file in its template directory, about as long as painting a whole
 // page. Pages ask only for the generic families ("sans-serif", "serif",
-// "monospace") and for "Menlo" when it is installed, and set their own
-// rendering options, so the configuration made here keeps fonts.conf (font
-// and cache directories, its aliases and font rejections) and the conf.d
-// files that choose faces, but leaves out the conf.d files that set
-// rendering options or substitute named families: the faces chosen are the
-// same. When FONTCONFIG_FILE, FONTCONFIG_PATH or FONTCONFIG_SYSROOT is set,
+// "monospace") and for "Menlo" when it is installed, so the configuration
+// made here is fontconfig's own less the conf.d files, before the user's,
+// that hold nothing but aliases for other named families: such an alias
+// never meets a page's request, and every face, size, matrix and rendering
+// option chosen is the same. When FONTCONFIG_FILE, FONTCONFIG_PATH or FONTCONFIG_SYSROOT is set,
 // or this configuration finds no fonts, fontconfig's full configuration is
 // loaded instead.
 void setUpFontConfig();

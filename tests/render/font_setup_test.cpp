@@ -1,6 +1,7 @@
 // The page's own fontconfig configuration against fontconfig's full one: every
 // face a page can ask for, and the fallbacks for text its fonts lack, must
-// come out the same on this machine.
+// come out the same on this machine, down to the size, matrix and rendering
+// options fontconfig hands the renderer.
 #include "render/font_setup.h"
 
 #include <fontconfig/fontconfig.h>
@@ -31,15 +32,26 @@ struct Request {
 // The page's fonts on Latin text, then characters that only fallback fonts
 // have, with the languages Pango gives such text.
 constexpr Request requests[] = {
-    {"sans-serif", 400, U'A', "en"},     {"sans-serif", 600, U'A', "en"},
-    {"serif", 600, U'A', "en"},          {"monospace", 400, U'A', "en"},
-    {"sans-serif", 400, U'日', "ja"},    {"sans-serif", 600, U'あ', "ja"},
-    {"serif", 600, U'日', "zh-cn"},      {"monospace", 400, U'カ', "ja"},
-    {"sans-serif", 400, U'\u2013', "c"}, {"serif", 600, U'\u2026', "c"},
+    {"sans-serif", 400, U'A', "en"},
+    {"sans-serif", 600, U'A', "en"},
+    {"serif", 600, U'A', "en"},
+    {"monospace", 400, U'A', "en"},
+    {"sans-serif", 400, U'日', "ja"},
+    {"sans-serif", 600, U'あ', "ja"},
+    {"serif", 600, U'日', "zh-cn"},
+    {"monospace", 400, U'カ', "ja"},
+    {"sans-serif", 400, U'\u2013', "c"},
+    {"serif", 600, U'\u2026', "c"},
+    {"sans-serif", 400, U'\u0639', "ar"},
+    {"serif", 600, U'\u05D0', "he"},
+    {"sans-serif", 600, U'\u2728', "und-zsye"},
+    {"serif", 600, U'\U0001F4DD', "und-zsye"},
+    {"sans-serif", 400, U'\U0001F389', "en"},
+    {"monospace", 400, U'\U0001F680', "und-zsye"},
 };
 
-// The face, as file, index and synthetic emboldening, that a font map using
-// `config` draws `request` with.
+// Everything fontconfig says about the face that a font map using `config`
+// draws `request` with: file, size, matrix, emboldening, hinting and the rest.
 std::string face(PangoFontMap* map, const Request& request) {
   detail::PangoContextHandle context(pango_font_map_create_context(map));
   detail::PangoFontDescriptionHandle description(pango_font_description_new());
@@ -51,15 +63,11 @@ std::string face(PangoFontMap* map, const Request& request) {
   if (!fontset) return "no fontset";
   FontHandle font(pango_fontset_get_font(fontset.get(), request.character));
   if (!font) return "no font";
-  FcPattern* pattern = pango_fc_font_get_pattern(PANGO_FC_FONT(font.get()));
-  FcChar8* file = nullptr;
-  int index = 0;
-  FcBool embolden = FcFalse;
-  FcPatternGetString(pattern, FC_FILE, 0, &file);
-  FcPatternGetInteger(pattern, FC_INDEX, 0, &index);
-  FcPatternGetBool(pattern, FC_EMBOLDEN, 0, &embolden);
-  return std::string(file ? reinterpret_cast<const char*>(file) : "?") + " #" +
-         std::to_string(index) + (embolden ? " emboldened" : "");
+  FcChar8* text = FcNameUnparse(pango_fc_font_get_pattern(PANGO_FC_FONT(font.get())));
+  if (!text) return "no pattern";
+  std::string unparsed(reinterpret_cast<const char*>(text));
+  FcStrFree(text);
+  return unparsed;
 }
 
 detail::PangoFontMapHandle fontMapUsing(FcConfig* config) {
