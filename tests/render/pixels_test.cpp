@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "render/cairo_canvas.h"
 #include "render/draw_skim.h"
@@ -156,6 +157,40 @@ TEST(CairoPage, TakesHostileTextAndRectsQuietly) {
     EXPECT_TRUE(png.has_value());
   }
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// Whatever fonts the system has for emoji and other scripts (bitmap colour
+// strikes, boxes where it has none), their glyphs keep to the size of the text
+// around them.
+TEST(CairoCanvas, KeepsEveryGlyphNearItsLine) {
+  constexpr std::string_view mixed =
+      "\u2728 Notes \U0001F4DD \u6F22\u5B57 \u0639\u0631\u0628\u064A \U0001F680";
+  constexpr double top = 100;
+  for (const TextStyle& style :
+       {titleStyle(width), headingStyle(width), bodyStyle(width), monoStyle(width)}) {
+    SCOPED_TRACE(::testing::Message() << "size " << style.font.size);
+    double line = 0;
+    const auto png = renderImage(width, height, [&](Canvas& canvas) {
+      canvas.fillRect({0, 0, width, height}, paperColor);
+      line = measureText(canvas, "Notes", style, width);
+      drawTextBox(canvas, {0, 0, width, height}, mixed, style,
+                  {.left = 0, .top = top, .width = width, .maxHeight = line});
+    });
+    const auto page = testing::decodePng(png.value_or(""));
+    ASSERT_TRUE(page.has_value());
+    int first = -1, last = -1;
+    for (int y = 0; y < page->height; ++y) {
+      for (int x = 0; x < page->width; ++x) {
+        if (near(page->at(x, y), expected(paperColor))) continue;
+        if (first < 0) first = y;
+        last = y;
+        break;
+      }
+    }
+    ASSERT_GE(first, 0) << "no ink";
+    EXPECT_LE(last - first + 1, 2 * line);
+    EXPECT_GE(first, top - line / 2);
+  }
 }
 
 TEST(CairoCanvas, MeasuresWholeTextsAndCutOnesAboveTheirLimit) {
