@@ -249,6 +249,9 @@ bool CairoCanvas::prepareLayout(const StyledText& text, double width, double hei
 
   detail::PangoAttrListHandle attributes(pango_attr_list_new());
   const std::size_t end = valid.size();
+  // A word too long for its line breaks between characters with nothing added:
+  // a hyphen would put a character on the page the document does not have.
+  insertAttribute(attributes.get(), pango_attr_insert_hyphens_new(FALSE), 0, end);
   if (std::isfinite(text.lineHeightMultiple) && text.lineHeightMultiple > 0 &&
       text.lineHeightMultiple != 1) {
     insertAttribute(attributes.get(), pango_attr_line_height_new(text.lineHeightMultiple), 0, end);

@@ -193,6 +193,27 @@ TEST(CairoCanvas, KeepsEveryGlyphNearItsLine) {
   }
 }
 
+// A word too long for its line breaks where it must with nothing added: as if
+// it had a zero-width space after every letter. (Body text: the title's
+// letter spacing would space the zero-width ones too.)
+TEST(CairoCanvas, BreaksAnOverlongWordWithoutAHyphen) {
+  const std::string word(40, 'M');
+  std::string spaced;
+  for (const char c : word) spaced += std::string(1, c) + "\u200B";
+  const TextStyle style = bodyStyle(width);
+  double lines = 0;
+  const auto page = [&](const std::string& text) {
+    return renderImage(100, 200, [&](Canvas& canvas) {
+      lines = measureText(canvas, text, style, 100) / measureText(canvas, "M", style, 100);
+      drawTextBox(canvas, {0, 0, 100, 200}, text, style,
+                  {.left = 0, .top = 0, .width = 100, .maxHeight = 200});
+    });
+  };
+  const auto spacedPage = page(spaced);
+  EXPECT_GE(lines, 2);
+  EXPECT_TRUE(page(word) == spacedPage);
+}
+
 TEST(CairoCanvas, MeasuresWholeTextsAndCutOnesAboveTheirLimit) {
   detail::CairoSurfaceHandle surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 8, 8));
   detail::CairoHandle cairo(cairo_create(surface.get()));
