@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""The thumbnailer entry's MIME types against the installed shared-mime-info
+database. Hosts match the canonical name the database gives a file, so a
+claimed alias is no use unless its canonical name is claimed too, and a name
+that newer releases made canonical must be claimed beside the old one.
+
+usage: mime_types_test.py ENTRY MIME_DIR
+"""
+import os
+import sys
+import unittest
+
+ENTRY = MIME_DIR = None
+# Canonical in newer shared-mime-info releases -> the name older ones use.
+NEWER_NAMES = {"application/yaml": "application/x-yaml"}
+
+
+def claimed_types():
+    with open(ENTRY, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("MimeType="):
+                return [t for t in line.strip()[len("MimeType="):].split(";") if t]
+    raise AssertionError("no MimeType line in " + ENTRY)
+
+
+def database():
+    with open(os.path.join(MIME_DIR, "types"), encoding="utf-8") as f:
+        types = set(f.read().split())
+    with open(os.path.join(MIME_DIR, "aliases"), encoding="utf-8") as f:
+        aliases = dict(line.split() for line in f if line.strip())
+    return types, aliases
+
+
+class ClaimedMimeTypes(unittest.TestCase):
+    def test_every_claimed_type_reaches_hosts(self):
+        if not os.path.exists(os.path.join(MIME_DIR, "aliases")):
+            self.skipTest("no MIME database at " + MIME_DIR)
+        claimed = claimed_types()
+        types, aliases = database()
+        self.assertEqual(len(claimed), len(set(claimed)), "a type is claimed twice")
+        for name in claimed:
+            with self.subTest(name=name):
+                known = name in types or name in aliases or name in NEWER_NAMES
+                self.assertTrue(known, "unknown to the database")
+                self.assertIn(aliases.get(name, name), claimed, "canonical name not claimed")
+        for newer, older in NEWER_NAMES.items():
+            if older in claimed:
+                self.assertIn(newer, claimed, "newer releases' name not claimed")
+
+
+if __name__ == "__main__":
+    ENTRY, MIME_DIR = sys.argv.pop(1), sys.argv.pop(1)
+    unittest.main()
