@@ -1,0 +1,129 @@
+#include "render/fontconfig_xml.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+namespace tamsel::fontconfig_xml {
+namespace {
+
+// Every family a page's request can hold: those it asks for, and those that
+// fontconfig's generic rules add to a request for them.
+constexpr std::array requestFamilies{"sans-serif", "serif", "monospace", "emoji", "math", "Menlo"};
+// The elements that fontconfig allows in a file besides <alias>.
+constexpr std::array nonAliasElements{"match",   "selectfont", "dir",       "cachedir",
+                                      "include", "config",     "remap-dir", "reset-dirs"};
+// The families an alias applies to come before the lists it edits.
+constexpr std::array aliasLists{"prefer", "accept", "default"};
+
+constexpr std::string_view confDirName = "conf.d";
+constexpr std::string_view confDirPathEnd = "/conf.d";
+constexpr std::string_view confSuffix = ".conf";
+constexpr std::string_view includeStart = "<include";
+constexpr std::string_view includeEnd = "</include>";
+constexpr std::string_view relativePrefix = "prefix=\"relative\"";
+
+std::string_view trimmed(std::string_view text) {
+  constexpr std::string_view space = " \t\r\n";
+  const auto first = text.find_first_not_of(space);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(space) - first + 1);
+}
+
+// fontconfig compares family names ignoring case and blanks.
+bool sameFamily(std::string_view a, std::string_view b) {
+  // The next character that counts, folded to lower case; 0 at the end.
+  const auto next = [](std::string_view& name) {
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    if (name.empty()) return '\0';
+    const char c = name.front();
+    name.remove_prefix(1);
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  for (;;) {
+    const char x = next(a);
+    if (x != next(b)) return false;
+    if (x == '\0') return true;
+  }
+}
+
+bool isRequestFamily(std::string_view name) {
+  return std::any_of(requestFamilies.begin(), requestFamilies.end(),
+                     [&](const char* family) { return sameFamily(trimmed(name), family); });
+}
+
+}  // namespace
+
+std::optional<int> confFileNumber(std::string_view name) {
+  if (name.size() <= confSuffix.size() || !name.ends_with(confSuffix)) return std::nullopt;
+  int number = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
+  if (error != std::errc() || end == name.data()) return std::nullopt;
+  return number;
+}
+
+// One pass over the tags; read as plain text, a comment can only make the
+// file look like more than it is.
+bool onlyOtherFamilyAliases(std::string_view conf) {
+  const auto one = [](const auto& names, std::string_view tag) {
+    return std::find(names.begin(), names.end(), tag) != names.end();
+  };
+  bool inAliasHead = false;  // after <alias>, before the lists it edits
+  for (auto open = conf.find('<'); open != std::string_view::npos; open = conf.find('<', open)) {
+    ++open;
+    const auto end = std::find_if(conf.begin() + static_cast<std::ptrdiff_t>(open), conf.end(),
+                                  [](char c) { return c == '>' || c == '/' || c <= ' '; });
+    const std::string_view tag(conf.data() + open,
+                               static_cast<std::size_t>(end - conf.begin()) - open);
+    if (one(nonAliasElements, tag)) return false;
+    if (tag == "alias") {
+      inAliasHead = true;
+    } else if (one(aliasLists, tag)) {
+      inAliasHead = false;
+    } else if (inAliasHead && tag == "family") {
+      const auto close = conf.find('>', open);
+      if (close == std::string_view::npos) return false;
+      const auto name = close + 1;
+      if (isRequestFamily(conf.substr(name, conf.find('<', name) - name))) return false;
+    }
+  }
+  return true;
+}
+
+std::optional<ConfDirInclude> findConfDirInclude(std::string_view fontsConf) {
+  if (fontsConf.find(relativePrefix) != std::string_view::npos) return std::nullopt;
+  for (auto begin = fontsConf.find(includeStart); begin != std::string_view::npos;
+       begin = fontsConf.find(includeStart, begin + 1)) {
+    const auto open = fontsConf.find('>', begin);
+    const auto close = fontsConf.find(includeEnd, begin);
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) break;
+    const std::string_view target = trimmed(fontsConf.substr(open + 1, close - open - 1));
+    if (target == confDirName || target.ends_with(confDirPathEnd)) {
+      return ConfDirInclude{
+          .begin = begin, .end = close + includeEnd.size(), .target = std::string(target)};
+    }
+  }
+  return std::nullopt;
+}
+
+std::string escaped(std::string_view text) {
+  std::string result;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        result += "&amp;";
+        break;
+      case '<':
+        result += "&lt;";
+        break;
+      case '>':
+        result += "&gt;";
+        break;
+      default:
+        result += c;
+    }
+  }
+  return result;
+}
+
+}  // namespace tamsel::fontconfig_xml
