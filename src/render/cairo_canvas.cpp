@@ -81,16 +81,11 @@ guint16 colorUnits(double component) {
   return static_cast<guint16>(std::lround(std::clamp(component, 0.0, 1.0) * 65535));
 }
 
-bool sameRuns(const std::vector<ColorRun>& a, const std::vector<ColorRun>& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-    return x.start == y.start && x.length == y.length && x.color.red == y.color.red &&
-           x.color.green == y.color.green && x.color.blue == y.color.blue &&
-           x.color.alpha == y.color.alpha;
-  });
-}
-
-bool sameFont(const Font& a, const Font& b) {
-  return a.family == b.family && a.size == b.size && a.weight == b.weight;
+// Whether two texts lay out alike: all but the base colour, which drawing
+// sets and measuring ignores.
+bool sameLayout(const StyledText& a, const StyledText& b) {
+  return a.text == b.text && a.font == b.font && a.lineHeightMultiple == b.lineHeightMultiple &&
+         a.kern == b.kern && a.runs == b.runs;
 }
 
 void insertAttribute(PangoAttrList* list, PangoAttribute* attribute, std::size_t start,
@@ -198,7 +193,7 @@ void CairoCanvas::fillGradient(const Rect& rect, double radius,
 
 const PangoFontDescription* CairoCanvas::fontDescription(const Font& font) {
   for (const auto& [known, description] : fonts_) {
-    if (sameFont(known, font)) return description.get();
+    if (known == font) return description.get();
   }
   detail::PangoFontDescriptionHandle description(pango_font_description_new());
   pango_font_description_set_family_static(description.get(), familyName(font.family));
@@ -233,9 +228,7 @@ bool CairoCanvas::prepareLayout(const StyledText& text, double width, double hei
     return false;
   }
   if (!(heightLimit > 0)) heightLimit = noHeightLimit;
-  if (laidOut_ && laidOut_->width == width && sameFont(laidOut_->font, text.font) &&
-      laidOut_->lineHeightMultiple == text.lineHeightMultiple && laidOut_->kern == text.kern &&
-      laidOut_->text == text.text && sameRuns(laidOut_->runs, text.runs)) {
+  if (laidOut_ && laidOut_->width == width && sameLayout(laidOut_->text, text)) {
     // A layout that nothing cut has the lines of any limit it fits under.
     const bool fits = !pango_layout_is_ellipsized(layout_.get()) && layoutHeight() <= heightLimit;
     if (laidOut_->heightLimit != heightLimit && !fits) limitLayout(heightLimit);
@@ -278,13 +271,7 @@ bool CairoCanvas::prepareLayout(const StyledText& text, double width, double hei
   }
   pango_layout_set_attributes(layout, attributes.get());
 
-  laidOut_ = LayoutKey{.text = text.text,
-                       .font = text.font,
-                       .lineHeightMultiple = text.lineHeightMultiple,
-                       .kern = text.kern,
-                       .runs = text.runs,
-                       .width = width,
-                       .heightLimit = noHeightLimit};
+  laidOut_ = LayoutKey{.text = text, .width = width, .heightLimit = noHeightLimit};
   limitLayout(heightLimit);
   return true;
 }

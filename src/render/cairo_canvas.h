@@ -40,11 +40,7 @@ class CairoCanvas final : public Canvas {
   // What the layout currently holds: measuring then drawing the same text
   // at the same width lays it out once.
   struct LayoutKey {
-    std::string text;
-    Font font;
-    double lineHeightMultiple = 1;
-    double kern = 0;
-    std::vector<ColorRun> runs;
+    StyledText text;  // its base colour is set when drawing, not on the layout
     double width = 0;
     double heightLimit = noHeightLimit;  // as set on the layout
   };

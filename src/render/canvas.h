@@ -33,6 +33,8 @@ struct Color {
   double green = 0;
   double blue = 0;
   double alpha = 1;
+
+  bool operator==(const Color&) const = default;
 };
 
 // A colour from 8-bit sRGB components (n / 255 each), alpha 1.
@@ -50,6 +52,8 @@ struct Font {
   FontFamily family = FontFamily::sans;
   double size = 0;
   int weight = 400;
+
+  bool operator==(const Font&) const = default;
 };
 
 constexpr int regularWeight = 400;
@@ -61,6 +65,8 @@ struct ColorRun {
   std::size_t start = 0;
   std::size_t length = 0;
   Color color;
+
+  bool operator==(const ColorRun&) const = default;
 };
 
 // UTF-8 text in one font and paragraph style, word-wrapped, with a base
@@ -74,6 +80,8 @@ struct StyledText {
   double lineHeightMultiple = 1;  // factor on the font's own line height
   double kern = 0;                // points added after every character
   std::vector<ColorRun> runs;
+
+  bool operator==(const StyledText&) const = default;
 };
 
 // The colour runs of `styled` resolved into non-overlapping runs in byte

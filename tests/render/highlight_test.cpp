@@ -9,19 +9,13 @@
 namespace tamsel {
 namespace {
 
-bool sameColor(const Color& a, const Color& b) {
-  return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
-}
-
 // The styled text with each recoloured span marked, as the canvas will
 // resolve it: <k>keyword</k>, <s>string</s>.
 std::string marked(const StyledText& styled) {
   std::string out;
   std::size_t at = 0;
   for (const ColorRun& run : flattenRuns(styled)) {
-    const char* tag = sameColor(run.color, keywordColor)  ? "k"
-                      : sameColor(run.color, stringColor) ? "s"
-                                                          : "?";
+    const char* tag = run.color == keywordColor ? "k" : run.color == stringColor ? "s" : "?";
     out += styled.text.substr(at, run.start - at);
     out +=
         std::string("<") + tag + '>' + styled.text.substr(run.start, run.length) + "</" + tag + '>';
@@ -77,7 +71,7 @@ TEST(FlattenRuns, LetsLaterRunsWinAndCutsAtTheEnd) {
   ASSERT_EQ(flat.size(), 2u);
   EXPECT_EQ(flat[0].start, 0u);
   EXPECT_EQ(flat[0].length, 6u);
-  EXPECT_TRUE(sameColor(flat[0].color, b));
+  EXPECT_TRUE(flat[0].color == b);
   EXPECT_EQ(flat[1].start, 8u);
   EXPECT_EQ(flat[1].length, 2u);
 }
