@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "render/text_style.h"
-#include "skim/pattern.h"
+#include "text/pattern.h"
 
 namespace tamsel {
 namespace {

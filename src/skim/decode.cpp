@@ -8,7 +8,7 @@
 #include <cstring>
 #include <optional>
 
-#include "skim/pattern.h"
+#include "text/pattern.h"
 #include "skim/text.h"
 
 namespace tamsel {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "skim/pattern.h"
+#include "text/pattern.h"
 #include "skim/text.h"
 
 namespace tamsel {

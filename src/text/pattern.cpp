@@ -1,4 +1,4 @@
-#include "skim/pattern.h"
+#include "text/pattern.h"
 
 namespace tamsel {
 namespace {
