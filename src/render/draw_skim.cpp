@@ -66,7 +66,7 @@ bool isBlank(std::string_view text) {
 
 std::string joinMonoLines(const std::vector<std::string>& lines) {
   std::string joined;
-  const std::size_t count = std::min(lines.size(), monoLineLimit);
+  const std::size_t count = std::min(lines.size(), codeLineLimit);
   for (std::size_t i = 0; i < count; ++i) {
     if (i > 0) joined += '\n';
     joined += lines[i];

@@ -36,8 +36,6 @@ PageMetrics pageMetrics(const Rect& rect);
 constexpr std::array<double, 5> accentStops = {0, 0.25, 0.5, 0.75, 1};
 // Widths of the placeholder lines, as fractions of the content width.
 constexpr std::array<double, 5> placeholderLineFractions = {0.92, 0.88, 0.95, 0.84, 0.6};
-// Lines of a mono block that are drawn; the rest are left out.
-constexpr std::size_t monoLineLimit = 6;
 
 // Largest coordinate, in points, of a page drawSkim paints. Text and paths
 // stop being exact far earlier; past this nothing would be legible.

@@ -19,12 +19,6 @@ constexpr int titleScanLimit = 40;
 // lines and dropped code lines included. About two thumbnails' worth.
 constexpr int lineWindow = 80;
 
-// Blocks kept; no thumbnail has room for more.
-constexpr std::size_t blockLimit = 24;
-
-// Lines one code block collects; later lines of the same fence are dropped.
-constexpr std::size_t codeLineLimit = 6;
-
 // Characters kept of each code line; the rest is dropped without a mark.
 constexpr int32_t codeLineWidth = 120;
 

@@ -1,11 +1,19 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
 namespace tamsel {
+
+// Blocks kept; no thumbnail has room for more.
+constexpr std::size_t blockLimit = 24;
+
+// Lines one code block collects; later lines of the same fence are dropped,
+// and a renderer draws no more.
+constexpr std::size_t codeLineLimit = 6;
 
 // What the system keeps of one document: a title and a short list of blocks,
 // already reduced to plain text. A plain value: copies are independent and
