@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "render/font_setup.h"
+#include "text/utf8.h"
 
 namespace tamsel {
 namespace {
@@ -69,12 +70,12 @@ const char* familyName(FontFamily family) {
 
 // Pango rejects invalid UTF-8 and NUL bytes; such text is shown with U+FFFD
 // in their place.
-std::string validUtf8(const std::string& text) {
-  if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return text;
-  gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-  std::string result(valid);
-  g_free(valid);
-  return result;
+std::string validUtf8(std::string_view text) {
+  std::string valid = repairedUtf8(text);
+  for (std::size_t nul = valid.find('\0'); nul != std::string::npos; nul = valid.find('\0', nul)) {
+    valid.replace(nul, 1, "\uFFFD");
+  }
+  return valid;
 }
 
 guint16 colorUnits(double component) {
