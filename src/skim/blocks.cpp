@@ -187,6 +187,36 @@ void appendCleaned(std::vector<Block>& blocks, Block (*make)(std::string),
   if (!cleaned.isEmpty()) blocks.push_back(make(detail::toUtf8(cleaned)));
 }
 
+// Ends a paragraph: its lines joined with one space and cleaned, when
+// anything is left. `lines` is emptied in every case.
+void flushParagraph(std::vector<icu::UnicodeString>& lines, std::vector<Block>& blocks) {
+  if (lines.empty()) return;
+  icu::UnicodeString joined;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) joined.append(u' ');
+    joined.append(lines[i]);
+  }
+  lines.clear();
+  appendCleaned(blocks, &Block::body, joined);
+}
+
+// Ends a fenced block: blank lines are dropped from the end, then from the
+// start, and what remains, if anything, becomes a mono block, untrimmed.
+// `codeLines` is emptied in every case.
+void flushCode(std::vector<icu::UnicodeString>& codeLines, std::vector<Block>& blocks) {
+  std::size_t end = codeLines.size();
+  while (end > 0 && detail::isBlank(codeLines[end - 1])) --end;
+  std::size_t begin = 0;
+  while (begin < end && detail::isBlank(codeLines[begin])) ++begin;
+  if (begin < end) {
+    std::vector<std::string> lines;
+    lines.reserve(end - begin);
+    for (std::size_t i = begin; i < end; ++i) lines.push_back(detail::toUtf8(codeLines[i]));
+    blocks.push_back(Block::mono(std::move(lines)));
+  }
+  codeLines.clear();
+}
+
 // The rules in the order they are tried; the first that fits wins.
 void skimLine(const icu::UnicodeString& text, const Line& rawLine, BlockPass& pass) {
   icu::UnicodeString line = trimmedLineText(text, rawLine);
@@ -249,20 +279,6 @@ icu::UnicodeString fallbackTitle(std::string_view fileName) {
   // Nothing readable would be left; the whole name says more.
   if (isDotsOnly(stem)) return name;
   return stem;
-}
-
-void flushCode(std::vector<icu::UnicodeString>& codeLines, std::vector<Block>& blocks) {
-  std::size_t end = codeLines.size();
-  while (end > 0 && detail::isBlank(codeLines[end - 1])) --end;
-  std::size_t begin = 0;
-  while (begin < end && detail::isBlank(codeLines[begin])) ++begin;
-  if (begin < end) {
-    std::vector<std::string> lines;
-    lines.reserve(end - begin);
-    for (std::size_t i = begin; i < end; ++i) lines.push_back(detail::toUtf8(codeLines[i]));
-    blocks.push_back(Block::mono(std::move(lines)));
-  }
-  codeLines.clear();
 }
 
 MarkdownSkim skimText(const icu::UnicodeString& text, std::string_view fileName) {

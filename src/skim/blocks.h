@@ -40,10 +40,4 @@ MarkdownSkim skimText(const icu::UnicodeString& text, std::string_view fileName)
 // Invalid UTF-8 becomes U+FFFD. The result is not cleaned.
 icu::UnicodeString fallbackTitle(std::string_view fileName);
 
-// Ends a fenced block: blank lines are dropped from the end, then from the
-// start, and what remains, if anything, is appended to `blocks` as a mono
-// block, untrimmed. `codeLines` is emptied in every case.
-void flushCode(std::vector<icu::UnicodeString>& codeLines,
-               std::vector<MarkdownSkim::Block>& blocks);
-
 }  // namespace tamsel

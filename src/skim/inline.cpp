@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "text/pattern.h"
 #include "skim/text.h"
+#include "text/pattern.h"
 
 namespace tamsel {
 namespace {
@@ -179,19 +179,6 @@ icu::UnicodeString clipLongWords(const icu::UnicodeString& text, int32_t limit) 
   if (copied == 0) return text;
   clipped.append(text, copied, length - copied);
   return clipped;
-}
-
-void flushParagraph(std::vector<icu::UnicodeString>& lines,
-                    std::vector<MarkdownSkim::Block>& blocks) {
-  if (lines.empty()) return;
-  icu::UnicodeString joined;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) joined.append(u' ');
-    joined.append(lines[i]);
-  }
-  lines.clear();
-  const icu::UnicodeString cleaned = cleanInline(joined);
-  if (!cleaned.isEmpty()) blocks.push_back(MarkdownSkim::Block::body(detail::toUtf8(cleaned)));
 }
 
 }  // namespace tamsel

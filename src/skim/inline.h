@@ -39,10 +39,4 @@ icu::UnicodeString cleanInline(const icu::UnicodeString& text);
 // them and spaces at the ends stay exactly where they were. `limit` >= 1.
 icu::UnicodeString clipLongWords(const icu::UnicodeString& text, int32_t limit);
 
-// Ends a paragraph: joins `lines` with one space, cleans the result and,
-// when it is not empty, appends it to `blocks` as a body block. `lines` is
-// emptied in every case; with no lines nothing else happens.
-void flushParagraph(std::vector<icu::UnicodeString>& lines,
-                    std::vector<MarkdownSkim::Block>& blocks);
-
 }  // namespace tamsel
