@@ -55,7 +55,7 @@ Rect inset(const Rect& rect, double by) {
 
 // Blank once the White_Space characters (spaces, tabs, line breaks) are
 // trimmed from both ends.
-bool isBlank(std::string_view text) {
+bool isBlankUtf8(std::string_view text) {
   for (int32_t i = 0; i < static_cast<int32_t>(text.size());) {
     UChar32 c;
     U8_NEXT(text.data(), i, static_cast<int32_t>(text.size()), c);
@@ -178,7 +178,7 @@ BlockLayout drawBlocks(const std::vector<MarkdownSkim::Block>& blocks, const Rec
     if (layout.cursor >= m.bottomLimit - 1) break;
     if (block.isMono()) {
       const std::string code = joinMonoLines(block.lines());
-      if (isBlank(code)) continue;
+      if (isBlankUtf8(code)) continue;
       if (!drawMonoBlock(code, rect, m, styles, layout, canvas)) break;
     } else if (!drawTextBlock(block, rect, m, styles, layout, canvas)) {
       break;
