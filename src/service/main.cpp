@@ -66,8 +66,10 @@ int printSkim(const std::string& path) {
 }
 
 int drawThumbnail(const CommandLine& line, const std::string& path) {
-  // Claimed before any drawing, so an unwritable OUTPUT fails fast.
-  ReplacementFile output(line.output);
+  // Claimed before any drawing, so an unwritable OUTPUT fails fast. An empty
+  // file there is the host's own, which it may read back through a handle it
+  // holds open: it is filled in place rather than replaced.
+  ReplacementFile output(line.output, std::nullopt, EmptyFile::fill);
   if (const int error = output.open()) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The command line as hosts and scripts see it: --skim's exact JSON form,
-file URLs, page sizes in pixels, output formats and one-line errors.
+file URLs, page sizes in pixels, output formats, an OUTPUT the host made
+and one-line errors.
 
 usage: cli_test.py EXECUTABLE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
@@ -75,6 +76,19 @@ class CommandLine(unittest.TestCase):
                 head = f.read(24)
             got = struct.unpack(">II", head[16:24]) if name.endswith("png") else head[:5]
             self.assertEqual(got, want, opts)
+
+    def test_fills_an_empty_output_the_host_made_and_holds_open(self):
+        # Xfce's thumbnail service reads the image back through its own handle.
+        out = os.path.join(self.dir, "host.png")
+        fd = os.open(out, os.O_RDWR | os.O_CREAT, 0o600)
+        try:
+            proc = run(self.src, out)
+            self.assertEqual((proc.returncode, proc.stderr), (0, b""))
+            self.assertEqual(os.pread(fd, 8, 0), b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(os.fstat(fd).st_ino, os.stat(out).st_ino)
+            self.assertEqual(os.stat(out).st_mode & 0o777, 0o600)
+        finally:
+            os.close(fd)
 
     def test_usage_errors_are_one_line_and_write_nothing(self):
         out = os.path.join(self.dir, "never.png")
