@@ -34,7 +34,7 @@ Draws a thumbnail page of a Markdown or plain-text document.
 
 The page is 0.773 as wide as it is tall; the image is the page's size rounded
 up to whole pixels, at most 4096 on either side. Sizes are decimal numbers.
-A file that exists but cannot be read is drawn as an empty document.
+An INPUT that cannot be read (or is not a regular file) is an error.
 Exit status: 0 on success, 1 on any error (one line on standard error).
 )";
 

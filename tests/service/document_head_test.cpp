@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/replacement_file.h"
 #include "support/scratch_directory.h"
@@ -17,20 +21,42 @@ using testing::readWholeFile;
 
 TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
   const testing::ScratchDirectory dir;
-  EXPECT_EQ(readDocumentHead(dir.write("empty.md", "")), "");
   const std::string exact(documentHeadLimit, 'a');
-  EXPECT_EQ(readDocumentHead(dir.write("exact.md", exact)), exact);
-  EXPECT_EQ(readDocumentHead(dir.write("big.md", exact + "tail")), exact);
+  for (const auto& [name, bytes, head] : {std::tuple{"empty.md", std::string(), std::string()},
+                                         {"exact.md", exact, exact},
+                                         {"big.md", exact + "tail", exact}}) {
+    const DocumentHead read = readDocumentHead(dir.write(name, bytes));
+    EXPECT_EQ(read.bytes, head) << name;
+    EXPECT_FALSE(read.error) << name << ": " << read.error.message();
+  }
 }
 
-TEST(DocumentHeadTest, AnythingButARegularFileIsEmptyAndNeverBlocks) {
+TEST(DocumentHeadTest, AnythingButARegularFileIsAnErrorAndNeverBlocks) {
   const testing::ScratchDirectory dir;
   // A FIFO with no writer would block a plain open or read forever.
   ASSERT_EQ(::mkfifo((dir / "pipe.md").c_str(), 0600), 0);
-  for (const std::string& path : {dir / "pipe.md", dir.path(), std::string("/dev/zero"),
-                                  std::string("/dev/null"), dir / "absent.md"}) {
-    EXPECT_EQ(readDocumentHead(path), "") << path;
+  sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+  const std::string socketPath = dir / "socket.md";
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  const UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM, 0));
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  const std::pair<std::string, std::error_code> cases[] = {
+      {dir / "pipe.md", DocumentError::fifo},
+      {socketPath, DocumentError::socket},
+      {"/dev/zero", DocumentError::device},
+      {"/dev/null", DocumentError::device},
+      {dir.path(), std::error_code(EISDIR, std::generic_category())},
+      {dir / "absent.md", std::error_code(ENOENT, std::generic_category())},
+  };
+  for (const auto& [path, error] : cases) {
+    const DocumentHead read = readDocumentHead(path);
+    EXPECT_EQ(read.error, error) << path << ": " << read.error.message();
+    EXPECT_EQ(read.bytes, "") << path;
+    EXPECT_EQ(documentProblem(path), error) << path;
   }
+  EXPECT_EQ(std::error_code(DocumentError::fifo).message(), "not a regular file (a FIFO)");
 }
 
 TEST(ReplacementFileTest, ReplacesWholeWithModeFromUmask) {
@@ -68,7 +94,6 @@ TEST(ReplacementFileTest, FailuresLeaveThePathAsItWas) {
   EXPECT_EQ(readWholeFile(kept), "old");
   EXPECT_EQ(dir.entryCount(), 2);
 }
-
 
 // A host that made OUTPUT empty and holds it open reads the image through its
 // own descriptor, so only the same inode will do; anything else is replaced.

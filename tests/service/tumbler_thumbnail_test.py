@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Installs the project into a scratch prefix and asks Xfce's thumbnail
 service, the tumblerd that Thunar asks, for thumbnails over D-Bus: a .md, a
-.txt and a .markdown file each get Ready and a 256-high PNG in the cache.
+.txt and a .markdown file each get Ready and a 256-high PNG in the cache, and
+a FIFO gets Error and none.
 
 usage: tumbler_thumbnail_test.py CMAKE BUILD_DIR
 Exits 77 (skipped) when tumblerd or dbus-run-session is missing; scripts/setup
@@ -30,6 +31,7 @@ DOCUMENTS = {  # name: (body, MIME type as a file manager would send it)
     "meeting notes.txt": (b"Just some plain text.\n", "text/plain"),
     "guide.markdown": (b"Guide\n=====\n\n```\ncode\n```\n", "text/markdown"),
 }
+UNREADABLE = "pipe.md"  # a FIFO: the thumbnailer must fail, not draw an empty page
 
 
 def find_tumblerd():
@@ -83,8 +85,8 @@ def ask_tumblerd(tumblerd, scratch):
                 loop.quit()
 
         bus.signal_subscribe(SERVICE, SERVICE, None, OBJECT, None, 0, on_signal)
-        paths = [os.path.join(scratch, name) for name in DOCUMENTS]
-        types = [mime for _, mime in DOCUMENTS.values()]
+        paths = [os.path.join(scratch, name) for name in [*DOCUMENTS, UNREADABLE]]
+        types = [mime for _, mime in DOCUMENTS.values()] + ["text/markdown"]
         reply = bus.call_sync(SERVICE, OBJECT, SERVICE, "Queue",
                               GLib.Variant("(asasssu)", ([uri_of(p) for p in paths], types,
                                                          "large", "default", 0)),
@@ -107,6 +109,9 @@ def check(scratch, answers):
         assert os.path.exists(thumbnail), "%s: no %s" % (name, thumbnail)
         assert png_size(thumbnail) == EXPECTED, (name, png_size(thumbnail))
         print("%s -> Ready, %s" % (name, thumbnail))
+    uri = uri_of(os.path.join(scratch, UNREADABLE))
+    assert answers.get(uri, "ready") != "ready", "%s: %r" % (UNREADABLE, answers.get(uri))
+    print("%s -> Error: %s" % (UNREADABLE, answers[uri]))
 
 
 def main():
@@ -129,6 +134,7 @@ def main():
         for name, (body, _) in DOCUMENTS.items():
             with open(os.path.join(scratch, name), "wb") as f:
                 f.write(body)
+        os.mkfifo(os.path.join(scratch, UNREADABLE))
         os.mkdir(os.path.join(scratch, "tmp"))
         env = dict(os.environ, HOME=scratch, XDG_CACHE_HOME=os.path.join(scratch, "cache"),
                    XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share",

@@ -57,9 +57,14 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
 
   // The single-file thumbnailer's path, so both draw the same page.
   std::optional<ThumbnailReply> reply;
+  std::error_code readError;
   ThumbnailProvider().provideThumbnail(
       {.fileURL = *uri, .maximumSize = setup.maximum, .minimumSize = {}},
-      [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+      [&](ThumbnailReply answer, std::error_code error) {
+        reply = std::move(answer);
+        readError = error;
+      });
+  if (readError) return failure(readError.message());
   const std::vector<PngText> text{
       {.key = "Thumb::URI", .value = *uri},
       {.key = "Thumb::MTime", .value = std::to_string(mtime)},

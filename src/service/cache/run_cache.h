@@ -14,8 +14,8 @@ namespace tamsel {
 // Thumb::URI, Thumb::MTime, Thumb::Size, Thumb::Mimetype and Software text
 // keys, written whole (temporary file, then rename) with mode 0600. A
 // thumbnail whose URI and modification time still match the file is fresh
-// and is left alone. A file that cannot be read gets the empty document's
-// page; a path that does not exist, a directory that cannot be read and a
+// and is left alone. A document that cannot be read (see readDocumentHead),
+// a path that does not exist, a directory that cannot be read and a
 // thumbnail that cannot be written are failures: each is reported to
 // `reporter` and the run goes on. Documents share nothing but the work index
 // and the counters.
