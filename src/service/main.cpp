@@ -13,7 +13,6 @@
 #include <system_error>
 #include <thread>
 #include <variant>
-#include <vector>
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"
@@ -129,11 +128,6 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
 int main(int argc, char** argv) {
   const std::span<const char* const> args(argv + 1,
                                           static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
-  if (!args.empty() && std::string_view(args[0]) == "--cache") {
-    std::string error;
-    const auto options = parseCacheArgs(std::vector<std::string>(args.begin(), args.end()), error);
-    return options ? runCache(*options) : fail(error + " (try --help)");
-  }
   const auto parsed = parseCommandLine(args);
   if (const auto* error = std::get_if<std::string>(&parsed)) return fail(*error);
   const auto& line = std::get<CommandLine>(parsed);
@@ -143,6 +137,8 @@ int main(int argc, char** argv) {
       return writeStandardOutput(usageText()) ? 0 : 1;
     case Action::version:
       return writeStandardOutput(std::string(programName) + " " TAMSEL_VERSION "\n") ? 0 : 1;
+    case Action::cache:
+      return runCache(line.cache);
     case Action::skim:
     case Action::thumbnail:
       break;
@@ -150,7 +146,11 @@ int main(int argc, char** argv) {
 
   // Refused before anything else is done, OUTPUT included.
   const std::optional<std::string> path = inputPath(line.input);
-  if (!path) return fail("cannot read " + quotedPath(line.input) + ": not a local file URL");
+  if (!path) {
+    return isOtherURL(line.input) ? cannotRead(line, DocumentError::notLocal)
+                                  : fail("cannot read " + quotedPath(line.input) +
+                                         ": not a local file URL");
+  }
   if (const std::error_code error = documentProblem(*path)) return cannotRead(line, error);
   return line.action == Action::skim ? printSkim(line, *path) : drawThumbnail(line, *path);
 }

@@ -29,18 +29,22 @@ std::map<std::string, std::string> pngText(const std::string& path) {
 class BuildCache : public ::testing::Test {
  protected:
   // "made fresh failed" of a run over `paths`.
-  std::string run(std::vector<std::string> paths) {
+  std::string run(std::vector<std::string> paths,
+                  std::vector<CacheFlavor> flavors = {CacheFlavor::large}, bool force = false) {
     log.str("");
     CacheReporter reporter(log, false);
-    const CacheCounts counts =
-        buildCache({.jobs = 2, .paths = std::move(paths), .cacheHome = cache.path()}, reporter);
+    const CacheCounts counts = buildCache({.flavors = std::move(flavors),
+                                           .jobs = 2,
+                                           .force = force,
+                                           .paths = std::move(paths),
+                                           .cacheHome = cache.path()},
+                                          reporter);
     return std::to_string(counts.made) + " " + std::to_string(counts.fresh) + " " +
            std::to_string(counts.failed);
   }
 
-  std::string thumbnailOf(const std::string& path) {
-    return thumbnailDirectory(cache.path(), CacheFlavor::large) + "/" +
-           thumbnailFileName(*fileUriOf(path));
+  std::string thumbnailOf(const std::string& path, CacheFlavor flavor = CacheFlavor::large) {
+    return thumbnailDirectory(cache.path(), flavor) + "/" + thumbnailFileName(*fileUriOf(path));
   }
 
   testing::ScratchDirectory tree, cache;
@@ -71,6 +75,26 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
   setModificationTime(notes, 1'600'000'001);
   EXPECT_EQ(run({tree.path()}), "1 1 0");
   EXPECT_EQ(pngText(thumbnailOf(notes)).at("Thumb::MTime"), "1600000001");
+}
+
+TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
+  const std::string notes = tree.write("notes.md", "# Notes\n");
+  EXPECT_EQ(run({notes}, {CacheFlavor::large, CacheFlavor::xLarge}), "1 0 0");
+  const std::pair<CacheFlavor, std::string> sizes[] = {
+      {CacheFlavor::large, "198x256"}, {CacheFlavor::xLarge, "396x512"}};
+  for (const auto& [flavor, size] : sizes) {
+    const std::string png = testing::readWholeFile(thumbnailOf(notes, flavor));
+    ASSERT_GE(png.size(), 24u);
+    const auto side = [&](std::size_t at) {
+      return std::to_string((static_cast<unsigned char>(png[at + 2]) << 8) |
+                            static_cast<unsigned char>(png[at + 3]));
+    };
+    EXPECT_EQ(side(16) + "x" + side(20), size);
+  }
+  // Fresh only when fresh in every flavor asked for.
+  EXPECT_EQ(run({notes}, {CacheFlavor::xLarge, CacheFlavor::large}), "0 1 0");
+  EXPECT_EQ(run({notes}, {CacheFlavor::normal, CacheFlavor::large}), "1 0 0");
+  EXPECT_EQ(run({notes}, {CacheFlavor::large}, true), "1 0 0");  // --force
 }
 
 TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {

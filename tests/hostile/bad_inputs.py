@@ -160,6 +160,8 @@ class Case(unittest.TestCase):
             (self.write("secret.md", b"# Secret\n", mode=0o000),
              os.strerror(errno.EACCES).encode(), as_nobody),
             (self.path("absent.md"), os.strerror(errno.ENOENT).encode(), None),
+            ("http://example.org/a.md",
+             b"not a local file: only file:// URLs and paths are read", None),
             ("file://elsewhere" + self.path("x.md"), b"not a local file URL", None),
         ]
         for i, (src, cause, preexec) in enumerate(rows):

@@ -93,17 +93,26 @@ class CommandLine(unittest.TestCase):
     def test_usage_errors_are_one_line_and_write_nothing(self):
         out = os.path.join(self.dir, "never.png")
         for args, mentions in [([], b"missing"), (["-s", "5000", self.src, out], b"4096"),
-                               (["-s", "12\n3", self.src, out], b"12\\n3")]:
-            self.assert_failed(run(*args), mentions)
+                               (["-s", "12\n3", self.src, out], b"12\\n3"),
+                               (["-s", "256", "--cache", self.dir], b"-s"),
+                               (["--cache", "--flavor", "a\nb", self.dir], b"'a\\nb'"),
+                               (["--cache", "-j", "\x1b[2J", self.dir], b"'\\x1b[2J'"),
+                               (["--bogus\rX", self.src, out], b"'--bogus\\x0dX'")]:
+            proc = run(*args)
+            self.assert_failed(proc, mentions)
+            self.assertTrue(proc.stderr.startswith(b"tamsel-thumbnail: "), proc.stderr)
         self.assertFalse(os.path.exists(out))
 
     def test_help_fits_a_screen_and_version_is_one_line(self):
-        proc = run("--help")
-        self.assertEqual(proc.returncode, 0)
-        self.assertIn(b"-s SIZE", proc.stdout)
-        self.assertLessEqual(proc.stdout.count(b"\n"), 24)
-        self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
-        self.assertRegex(run("--version").stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
+        for args in (["--help"], ["--cache", "--help"], ["-s", "junk", "-h"]):
+            proc = run(*args)
+            self.assertEqual(proc.returncode, 0, args)
+            self.assertIn(b"-s SIZE", proc.stdout)
+            self.assertLessEqual(proc.stdout.count(b"\n"), 24)
+            self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
+        for args in (["--version"], ["--cache", "x", "--version"]):
+            self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
+
 
 
 if __name__ == "__main__":

@@ -36,14 +36,20 @@ Result failure(std::string cause) {
   return {.outcome = Outcome::failed, .cause = std::move(cause)};
 }
 
-// What every worker reads and nothing writes.
-struct RunSetup {
-  const DocumentList& documents;
+// One size the documents are drawn at.
+struct FlavorTarget {
   std::string directory;  // the flavor's cache directory
   Size maximum;
 };
 
-Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
+// What every worker reads and nothing writes.
+struct RunSetup {
+  const DocumentList& documents;
+  std::vector<FlavorTarget> flavors;
+  bool force = false;
+};
+
+Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
   const std::string path = setup.documents.pathOf(document);
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return failure(std::strerror(errno));
@@ -52,19 +58,18 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
 
   const std::string name = thumbnailFileName(*uri);
   const std::int64_t mtime = info.st_mtim.tv_sec;
-  if (isFreshThumbnail(setup.directory + "/" + name, *uri, mtime))
-    return {.outcome = Outcome::fresh, .cause = {}};
+  std::vector<const FlavorTarget*> stale;
+  for (const FlavorTarget& flavor : setup.flavors) {
+    if (setup.force || !isFreshThumbnail(flavor.directory + "/" + name, *uri, mtime)) {
+      stale.push_back(&flavor);
+    }
+  }
+  if (stale.empty()) return {.outcome = Outcome::fresh, .cause = {}};
 
-  // The single-file thumbnailer's path, so both draw the same page.
-  std::optional<ThumbnailReply> reply;
-  std::error_code readError;
-  ThumbnailProvider().provideThumbnail(
-      {.fileURL = *uri, .maximumSize = setup.maximum, .minimumSize = {}},
-      [&](ThumbnailReply answer, std::error_code error) {
-        reply = std::move(answer);
-        readError = error;
-      });
-  if (readError) return failure(readError.message());
+  // Read and skimmed once, drawn at each size; the single-file thumbnailer's
+  // skim and page, so both draw the same pixels.
+  FileSkim file = skimFile(path);
+  if (file.error) return failure(file.error.message());
   const std::vector<PngText> text{
       {.key = "Thumb::URI", .value = *uri},
       {.key = "Thumb::MTime", .value = std::to_string(mtime)},
@@ -72,11 +77,14 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
       {.key = "Thumb::Mimetype", .value = std::string(document.mimeType)},
       {.key = "Software", .value = std::string(software)},
   };
-  const std::optional<std::string> image = renderReply(*reply, ImageFormat::png, text);
-  if (!image) return failure("cannot draw the thumbnail");
-
-  if (const int error = writeThumbnailFile(setup.directory, name, *image)) {
-    return failure("cannot write " + setup.directory + "/" + name + ": " + std::strerror(error));
+  for (const FlavorTarget* flavor : stale) {
+    const ThumbnailReply reply = replyForSkim(file.skim, flavor->maximum, {});
+    const std::optional<std::string> image = renderReply(reply, ImageFormat::png, text);
+    if (!image) return failure("cannot draw the thumbnail");
+    if (const int error = writeThumbnailFile(flavor->directory, name, *image)) {
+      return failure("cannot write " + flavor->directory + "/" + name + ": " +
+                     std::strerror(error));
+    }
   }
   return {.outcome = Outcome::made, .cause = {}};
 }
@@ -97,7 +105,7 @@ struct SharedProgress {
 void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter) {
   const auto& documents = setup.documents.documents;
   for (std::size_t i = shared.next++; i < documents.size(); i = shared.next++) {
-    const Result result = makeThumbnail(setup, documents[i]);
+    const Result result = makeThumbnails(setup, documents[i]);
     switch (result.outcome) {
       case Outcome::made:
         ++shared.made;
@@ -136,18 +144,20 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
 
   const std::string cacheHome =
       options.cacheHome.empty() ? environmentCacheHome() : options.cacheHome;
-  const RunSetup setup{
-      .documents = documents,
-      .directory = thumbnailDirectory(cacheHome, options.flavor),
-      .maximum = {.width = static_cast<double>(flavorMaximum(options.flavor)),
-                  .height = static_cast<double>(flavorMaximum(options.flavor))},
-  };
+  RunSetup setup{.documents = documents, .flavors = {}, .force = options.force};
+  for (const CacheFlavor flavor : options.flavors) {
+    const auto side = static_cast<double>(flavorMaximum(flavor));
+    setup.flavors.push_back({.directory = thumbnailDirectory(cacheHome, flavor),
+                             .maximum = {.width = side, .height = side}});
+  }
   if (documents.documents.empty()) return {.failed = walkFailures};
 
   // One line for the directory rather than one per document.
-  if (const int error = makeThumbnailDirectory(setup.directory)) {
-    reporter.failed(setup.directory, std::strerror(error));
-    return {.failed = walkFailures + documents.documents.size()};
+  for (const FlavorTarget& flavor : setup.flavors) {
+    if (const int error = makeThumbnailDirectory(flavor.directory)) {
+      reporter.failed(flavor.directory, std::strerror(error));
+      return {.failed = walkFailures + documents.documents.size()};
+    }
   }
 
   SharedProgress shared;
@@ -166,7 +176,9 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
     }
   }
   threads.clear();
-  return {.made = shared.made, .fresh = shared.fresh, .failed = walkFailures + shared.failed};
+  return {.made = shared.made,
+          .fresh = shared.fresh,
+          .failed = walkFailures + shared.failed};
 }
 
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress) {

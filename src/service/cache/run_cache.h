@@ -9,16 +9,20 @@ namespace tamsel {
 
 // Fills the shared thumbnail cache for every document under options.paths
 // (see findDocuments), on options.jobs worker threads. Each document gets
-// CACHE_HOME/thumbnails/FLAVOR/MD5(URI).png: the page the single-file
-// thumbnailer draws for a square maximum of the flavor's size, with the
-// Thumb::URI, Thumb::MTime, Thumb::Size, Thumb::Mimetype and Software text
-// keys, written whole (temporary file, then rename) with mode 0600. A
-// thumbnail whose URI and modification time still match the file is fresh
-// and is left alone. A document that cannot be read (see readDocumentHead),
-// a path that does not exist, a directory that cannot be read and a
-// thumbnail that cannot be written are failures: each is reported to
-// `reporter` and the run goes on. Documents share nothing but the work index
-// and the counters.
+// CACHE_HOME/thumbnails/FLAVOR/MD5(URI).png for each of options.flavors: the
+// page the single-file thumbnailer draws for a square maximum of the
+// flavor's size, with the Thumb::URI, Thumb::MTime, Thumb::Size,
+// Thumb::Mimetype and Software text keys, written whole (temporary file, then
+// rename) with mode 0600. The document is read and skimmed once for all its
+// flavors. A thumbnail whose URI and modification time still match the file
+// is fresh and is left alone; a document fresh in every flavor counts as
+// fresh, one drawn in any as made.
+//
+// options.force draws every document again, fresh or not. A document that
+// cannot be read (see readDocumentHead) or drawn, a path that does not exist,
+// a directory that cannot be read and a thumbnail that cannot be written are
+// failures: each is reported to `reporter` and the run goes on. Documents
+// share nothing but the work index and the counters.
 CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter);
 
 // The `--cache` command: runs buildCache, reporting to `errors`, with a
