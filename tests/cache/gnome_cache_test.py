@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """GNOME's thumbnail factory finds what `--cache` wrote, at each size of one
-run, drops it once the file changes, and finds the new one after another
-run.
+run and under the path browsed (through a symbolic link to the tree, as a
+linked ~/Notes is), drops it once the file changes, and finds the new one
+after another run.
 
 usage: gnome_cache_test.py PROGRAM
 PROGRAM is run as `PROGRAM --cache --flavor F TREE`. HOME and XDG_CACHE_HOME
@@ -40,7 +41,10 @@ def main():
         gi.require_version("GnomeDesktop", "3.0")
         from gi.repository import Gio, GnomeDesktop
 
-        tree = os.path.join(scratch, "notes")
+        real = os.path.join(scratch, "data", "notes")
+        tree = os.path.join(scratch, "Notes")  # browsed, and cached, as this
+        os.makedirs(real)
+        os.symlink(real, tree)
         documents = {
             "todo.md": b"# To do\n\n- water the plants\n",
             "sub dir/café & co.txt": b"Plain words.\n",

@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """The command line as hosts and scripts see it: --skim's exact JSON form,
-file URLs, page sizes in pixels, output formats, an OUTPUT the host made
-and one-line errors.
+file URLs, page sizes in pixels, output formats, an OUTPUT the host made,
+one-line errors, and what --cache records of files it cannot read.
 
 usage: cli_test.py EXECUTABLE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
 """
+import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -19,9 +21,33 @@ import urllib.parse
 EXE = None
 
 
-def run(*args):
+def run(*args, env=None, preexec=None):
     return subprocess.run([EXE, *args], capture_output=True, timeout=20,
-                          stdin=subprocess.DEVNULL)
+                          stdin=subprocess.DEVNULL, env=env, preexec_fn=preexec)
+
+
+def as_nobody():
+    # Root reads anything; a file it cannot read needs an ordinary user.
+    if os.geteuid() == 0:
+        os.setgid(65534)
+        os.setuid(65534)
+
+
+def png_text(path):
+    """(width, height) and the tEXt chunks of a PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos, size, text = 8, None, {}
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            size = struct.unpack(">II", body[:8])
+        if kind == b"tEXt":
+            key, value = body.split(b"\0", 1)
+            text[key.decode()] = value.decode()
+        pos += 12 + length
+    return size, text
 
 
 class CommandLine(unittest.TestCase):
@@ -113,6 +139,42 @@ class CommandLine(unittest.TestCase):
         for args in (["--version"], ["--cache", "x", "--version"]):
             self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
 
+    def test_cache_records_a_file_it_cannot_read_until_it_changes(self):
+        os.chmod(self.dir, 0o777)
+        tree = os.path.join(self.dir, "tree")
+        os.mkdir(tree, 0o755)
+        secret = os.path.join(tree, "secret.md")
+        with open(secret, "wb") as f:
+            f.write(b"# Secret\n")
+        os.chmod(secret, 0)
+        shutil.copy(self.src, tree)
+        env = dict(os.environ, XDG_CACHE_HOME=os.path.join(self.dir, "cache"))
+
+        def cache(*options):
+            proc = run("--cache", "-j", "1", *options, tree, env=env, preexec=as_nobody)
+            lines = proc.stderr.decode().splitlines()
+            return proc.returncode, lines[:-1], re.sub(r" in [\d.]+ s$", "", lines[-1])
+
+        self.assertEqual(cache(), (1, ["'%s': Permission denied" % secret],
+                                   "1 made, 0 fresh, 1 failed, 0 failed earlier"))
+        uri = "file://" + urllib.parse.quote(secret)
+        version = run("--version").stdout.split()[1].decode()
+        entry = os.path.join(self.dir, "cache/thumbnails/fail", "tamsel-thumbnail-" + version,
+                             hashlib.md5(uri.encode()).hexdigest() + ".png")
+        size, text = png_text(entry)
+        self.assertEqual((size, text["Thumb::URI"], text["Thumb::MTime"]),
+                         ((1, 1), uri, str(int(os.stat(secret).st_mtime))))
+        self.assertEqual(os.stat(entry).st_mode & 0o777, 0o600)
+        self.assertEqual(cache(), (0, [], "0 made, 1 fresh, 0 failed, 1 failed earlier"))
+        # A permission change keeps the mtime, and so the record: --force retries.
+        os.chmod(secret, 0o644)
+        self.assertEqual(cache(), (0, [], "0 made, 1 fresh, 0 failed, 1 failed earlier"))
+        self.assertEqual(cache("--force"), (0, [], "2 made, 0 fresh, 0 failed, 0 failed earlier"))
+        self.assertFalse(os.path.exists(entry))
+        # A new mtime is tried again, without --force.
+        os.chmod(secret, 0)
+        os.utime(secret, (1, 1))
+        self.assertEqual(cache()[2], "0 made, 1 fresh, 1 failed, 0 failed earlier")
 
 
 if __name__ == "__main__":

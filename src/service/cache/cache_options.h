@@ -18,7 +18,8 @@ struct CacheOptions {
   std::vector<CacheFlavor> flavors{CacheFlavor::large};
   // Worker threads; 0 means one per hardware thread.
   unsigned jobs = 0;
-  // Draw every document again, even one with fresh thumbnails.
+  // Draw every document again, even one with fresh thumbnails or a fresh
+  // record of an earlier failure.
   bool force = false;
   // Files and directories to cover, as given (relative paths are taken from
   // the current directory). Never empty once parsed.

@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::string_view software = "tamsel-thumbnail " TAMSEL_CACHE_VERSION;
 
-enum class Outcome { made, fresh, failed };
+enum class Outcome { made, fresh, failed, failedEarlier };
 
 struct Result {
   Outcome outcome;
@@ -46,8 +46,24 @@ struct FlavorTarget {
 struct RunSetup {
   const DocumentList& documents;
   std::vector<FlavorTarget> flavors;
+  std::string failDirectory;
   bool force = false;
 };
+
+// The failure entry the thumbnail standard asks for: a 1 x 1 PNG with the
+// URI and mtime of the file as it failed. Best effort: the failure itself is
+// reported either way, and a missing entry only means trying again next run.
+void recordFailure(const RunSetup& setup, const std::string& name, const std::string& uri,
+                   std::int64_t mtime) {
+  const std::vector<PngText> text{
+      {.key = "Thumb::URI", .value = uri},
+      {.key = "Thumb::MTime", .value = std::to_string(mtime)},
+      {.key = "Software", .value = std::string(software)},
+  };
+  const auto image = renderImage(1, 1, [](Canvas&) {}, ImageFormat::png, text);
+  if (!image || makeThumbnailDirectory(setup.failDirectory) != 0) return;
+  writeThumbnailFile(setup.failDirectory, name, *image);
+}
 
 Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
   const std::string path = setup.documents.pathOf(document);
@@ -65,11 +81,18 @@ Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
     }
   }
   if (stale.empty()) return {.outcome = Outcome::fresh, .cause = {}};
+  const std::string failEntry = setup.failDirectory + "/" + name;
+  if (!setup.force && isFreshThumbnail(failEntry, *uri, mtime)) {
+    return {.outcome = Outcome::failedEarlier, .cause = {}};
+  }
 
   // Read and skimmed once, drawn at each size; the single-file thumbnailer's
   // skim and page, so both draw the same pixels.
   FileSkim file = skimFile(path);
-  if (file.error) return failure(file.error.message());
+  if (file.error) {
+    recordFailure(setup, name, *uri, mtime);
+    return failure(file.error.message());
+  }
   const std::vector<PngText> text{
       {.key = "Thumb::URI", .value = *uri},
       {.key = "Thumb::MTime", .value = std::to_string(mtime)},
@@ -80,12 +103,17 @@ Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
   for (const FlavorTarget* flavor : stale) {
     const ThumbnailReply reply = replyForSkim(file.skim, flavor->maximum, {});
     const std::optional<std::string> image = renderReply(reply, ImageFormat::png, text);
-    if (!image) return failure("cannot draw the thumbnail");
+    if (!image) {
+      recordFailure(setup, name, *uri, mtime);
+      return failure("cannot draw the thumbnail");
+    }
     if (const int error = writeThumbnailFile(flavor->directory, name, *image)) {
       return failure("cannot write " + flavor->directory + "/" + name + ": " +
                      std::strerror(error));
     }
   }
+  // A failure recorded for an older version of the file is void now.
+  ::unlink(failEntry.c_str());
   return {.outcome = Outcome::made, .cause = {}};
 }
 
@@ -95,6 +123,7 @@ struct SharedProgress {
   std::atomic<std::size_t> made{0};
   std::atomic<std::size_t> fresh{0};
   std::atomic<std::size_t> failed{0};
+  std::atomic<std::size_t> failedEarlier{0};
   std::atomic<std::size_t> done{0};
 
   std::mutex mutex;  // guards workersLeft, for the progress thread's wait
@@ -116,6 +145,9 @@ void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter
       case Outcome::failed:
         ++shared.failed;
         reporter.failed(setup.documents.pathOf(documents[i]), result.cause);
+        break;
+      case Outcome::failedEarlier:
+        ++shared.failedEarlier;
         break;
     }
     ++shared.done;
@@ -144,7 +176,10 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
 
   const std::string cacheHome =
       options.cacheHome.empty() ? environmentCacheHome() : options.cacheHome;
-  RunSetup setup{.documents = documents, .flavors = {}, .force = options.force};
+  RunSetup setup{.documents = documents,
+                 .flavors = {},
+                 .failDirectory = failDirectory(cacheHome),
+                 .force = options.force};
   for (const CacheFlavor flavor : options.flavors) {
     const auto side = static_cast<double>(flavorMaximum(flavor));
     setup.flavors.push_back({.directory = thumbnailDirectory(cacheHome, flavor),
@@ -178,7 +213,12 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
   threads.clear();
   return {.made = shared.made,
           .fresh = shared.fresh,
-          .failed = walkFailures + shared.failed};
+          .failed = walkFailures + shared.failed,
+          .failedEarlier = shared.failedEarlier};
+}
+
+std::string failDirectory(const std::string& cacheHome) {
+  return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_CACHE_VERSION;
 }
 
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress) {

@@ -18,16 +18,25 @@ namespace tamsel {
 // is fresh and is left alone; a document fresh in every flavor counts as
 // fresh, one drawn in any as made.
 //
-// options.force draws every document again, fresh or not. A document that
-// cannot be read (see readDocumentHead) or drawn, a path that does not exist,
+// A document that cannot be read (see readDocumentHead) or drawn fails, and
+// the failure is recorded under failDirectory(CACHE_HOME) as the thumbnail
+// standard asks (a 1 x 1 PNG with Thumb::URI and Thumb::MTime, mode 0600); as
+// long as that record matches the file's URI and modification time, later
+// runs skip the document and count it as failed earlier. options.force draws
+// every document again, fresh or failed earlier. A path that does not exist,
 // a directory that cannot be read and a thumbnail that cannot be written are
-// failures: each is reported to `reporter` and the run goes on. Documents
-// share nothing but the work index and the counters.
+// failures too, not recorded. Each failure is reported to `reporter` and the
+// run goes on. Documents share nothing but the work index and the counters.
 CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter);
+
+// CACHE_HOME/thumbnails/fail/tamsel-thumbnail-VERSION, where this program
+// records the documents it failed on.
+std::string failDirectory(const std::string& cacheHome);
 
 // The `--cache` command: runs buildCache, reporting to `errors`, with a
 // progress line when `showProgress`. Returns the exit status: 1 if anything
-// failed, else 0.
+// failed in this run, else 0 (documents failed earlier are not failures
+// again).
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress);
 
 // The same on standard error, with a progress line when it is a terminal.
