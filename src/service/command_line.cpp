@@ -135,8 +135,7 @@ std::optional<std::string> chooseCache(CommandLine& line, std::string_view, std:
   return chooseAction(line, Action::cache);
 }
 
-std::optional<std::string> setFlavors(CommandLine& line, std::string_view,
-                                      std::string_view value) {
+std::optional<std::string> setFlavors(CommandLine& line, std::string_view, std::string_view value) {
   const auto flavors = parseFlavorList(value);
   if (!flavors) {
     return "unknown flavor in " + quotedPath(value) +
@@ -175,19 +174,22 @@ struct Option {
   ApplyOption apply;
 };
 
-// Every option of every action.
+// Every option of every action, one a line.
+// clang-format off
 constexpr Option options[] = {
-    {"--size", "-s", true, drawing, setSize},
-    {"--max", "", true, drawing, setMaximum},
-    {"--min", "", true, drawing, setMinimum},
-    {"--skim", "", false, skimming, chooseSkim},
-    {"--cache", "", false, caching, chooseCache},
-    {"--flavor", "", true, caching, setFlavors},
-    {"--jobs", "-j", true, caching, setJobs},
-    {"--force", "", false, caching, setForce},
-    {"--help", "-h", false, anyAction, nothing},
-    {"--version", "", false, anyAction, nothing},
+    // name        short  value  actions    apply
+    {"--size",     "-s",  true,  drawing,   setSize},
+    {"--max",      "",    true,  drawing,   setMaximum},
+    {"--min",      "",    true,  drawing,   setMinimum},
+    {"--skim",     "",    false, skimming,  chooseSkim},
+    {"--cache",    "",    false, caching,   chooseCache},
+    {"--flavor",   "",    true,  caching,   setFlavors},
+    {"--jobs",     "-j",  true,  caching,   setJobs},
+    {"--force",    "",    false, caching,   setForce},
+    {"--help",     "-h",  false, anyAction, nothing},
+    {"--version",  "",    false, anyAction, nothing},
 };
+// clang-format on
 
 const Option* findOption(std::string_view name) {
   for (const Option& option : options) {

@@ -147,9 +147,9 @@ int main(int argc, char** argv) {
   // Refused before anything else is done, OUTPUT included.
   const std::optional<std::string> path = inputPath(line.input);
   if (!path) {
-    return isOtherURL(line.input) ? cannotRead(line, DocumentError::notLocal)
-                                  : fail("cannot read " + quotedPath(line.input) +
-                                         ": not a local file URL");
+    return isOtherURL(line.input)
+               ? cannotRead(line, DocumentError::notLocal)
+               : fail("cannot read " + quotedPath(line.input) + ": not a local file URL");
   }
   if (const std::error_code error = documentProblem(*path)) return cannotRead(line, error);
   return line.action == Action::skim ? printSkim(line, *path) : drawThumbnail(line, *path);

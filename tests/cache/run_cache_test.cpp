@@ -95,8 +95,8 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
 TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
   const std::string notes = tree.write("notes.md", "# Notes\n");
   EXPECT_EQ(run({notes}, {CacheFlavor::large, CacheFlavor::xLarge}), "1 0 0");
-  const std::pair<CacheFlavor, std::string> sizes[] = {
-      {CacheFlavor::large, "198x256"}, {CacheFlavor::xLarge, "396x512"}};
+  const std::pair<CacheFlavor, std::string> sizes[] = {{CacheFlavor::large, "198x256"},
+                                                       {CacheFlavor::xLarge, "396x512"}};
   for (const auto& [flavor, size] : sizes) {
     const std::string png = testing::readWholeFile(thumbnailOf(notes, flavor));
     ASSERT_GE(png.size(), 24u);
@@ -125,7 +125,8 @@ TEST_F(BuildCache, SkipsRecordedFailuresUntilTheFileChangesOrForced) {
   recordFailure(notes, 1'600'000'000);
   setModificationTime(notes, 1'600'000'001);
   EXPECT_EQ(run({tree.path()}), "1 0 0");
-  const std::string entry = failDirectory(cache.path()) + "/" + thumbnailFileName(*fileUriOf(notes));
+  const std::string entry =
+      failDirectory(cache.path()) + "/" + thumbnailFileName(*fileUriOf(notes));
   EXPECT_NE(::access(entry.c_str(), F_OK), 0) << "a void failure record was kept";
 }
 

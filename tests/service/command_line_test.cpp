@@ -74,18 +74,17 @@ TEST(CommandLineTest, ReadsOptionsAndOperands) {
 
 TEST(CommandLineTest, RejectsMalformedRequestsInOneLine) {
   // Bad -s values are also tests/hostile's, through the executable.
-  const char* cases[] = {"", "in.md", "a b c", "-x a b", "-s", "a b -s", "--size= a b",
-                         // Sizes: not positive, not finite, not plain decimal, not a pair.
-                         "-s -0 a b", "-s inf a b", "-s 0x10 a b", "-s 256px a b", "-s +256 a b",
-                         "--size=\t256 a b", "--max 256x a b", "--max 0x256 a b", "--min -1x0 a b",
-                         "--min 1x2x3 a b",
-                         // Over the page limit, directly or through the minimum.
-                         "-s 4097 a b", "--min 4097x1 a b", "--skim", "--skim a b",
-                         // Options of one action given to another.
-                         "-s 256 --cache x", "--flavor large a b", "--skim --force a",
-                         "--skim --cache a", "--cache", "--cache --flavor huge a",
-                         "--cache --flavor large, a", "--cache --flavor= a", "--cache -j 0 a",
-                         "--cache -j 257 a", "--cache -j 2x a", "--force=yes --cache a"};
+  const char* cases[] = {
+      "", "in.md", "a b c", "-x a b", "-s", "a b -s", "--size= a b",
+      // Sizes: not positive, not finite, not plain decimal, not a pair.
+      "-s -0 a b", "-s inf a b", "-s 0x10 a b", "-s 256px a b", "-s +256 a b", "--size=\t256 a b",
+      "--max 256x a b", "--max 0x256 a b", "--min -1x0 a b", "--min 1x2x3 a b",
+      // Over the page limit, directly or through the minimum.
+      "-s 4097 a b", "--min 4097x1 a b", "--skim", "--skim a b",
+      // Options of one action given to another.
+      "-s 256 --cache x", "--flavor large a b", "--skim --force a", "--skim --cache a", "--cache",
+      "--cache --flavor huge a", "--cache --flavor large, a", "--cache --flavor= a",
+      "--cache -j 0 a", "--cache -j 257 a", "--cache -j 2x a", "--force=yes --cache a"};
   for (const std::string args : cases) {
     const std::string result = parsed(args);
     EXPECT_TRUE(result.starts_with("error: ") && result.size() > 7) << args << ": " << result;

@@ -23,8 +23,8 @@ TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
   const testing::ScratchDirectory dir;
   const std::string exact(documentHeadLimit, 'a');
   for (const auto& [name, bytes, head] : {std::tuple{"empty.md", std::string(), std::string()},
-                                         {"exact.md", exact, exact},
-                                         {"big.md", exact + "tail", exact}}) {
+                                          {"exact.md", exact, exact},
+                                          {"big.md", exact + "tail", exact}}) {
     const DocumentHead read = readDocumentHead(dir.write(name, bytes));
     EXPECT_EQ(read.bytes, head) << name;
     EXPECT_FALSE(read.error) << name << ": " << read.error.message();
@@ -122,7 +122,8 @@ TEST(ReplacementFileTest, FillsAnEmptyFileInPlaceWhenAsked) {
     ASSERT_EQ(file.commit("new"), 0) << row.name;
 
     char seen[8] = {};
-    EXPECT_EQ(::pread(held.get(), seen, sizeof seen, 0), row.sameFile ? 3 : ssize_t(row.before.size()))
+    EXPECT_EQ(::pread(held.get(), seen, sizeof seen, 0),
+              row.sameFile ? 3 : ssize_t(row.before.size()))
         << row.name;
     struct stat after {};
     ASSERT_EQ(::stat(path.c_str(), &after), 0);

@@ -32,7 +32,8 @@ struct GFreeDeleter {
 // slashes collapsed, symbolic links kept. A folder reached through a link is
 // browsed, and its thumbnails looked up, under the link's path.
 std::string absolutePath(const std::string& path) {
-  const std::unique_ptr<char, GFreeDeleter> absolute(g_canonicalize_filename(path.c_str(), nullptr));
+  const std::unique_ptr<char, GFreeDeleter> absolute(
+      g_canonicalize_filename(path.c_str(), nullptr));
   return absolute.get();
 }
 

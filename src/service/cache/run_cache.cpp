@@ -60,7 +60,8 @@ void recordFailure(const RunSetup& setup, const std::string& name, const std::st
       {.key = "Thumb::MTime", .value = std::to_string(mtime)},
       {.key = "Software", .value = std::string(software)},
   };
-  const auto image = renderImage(1, 1, [](Canvas&) {}, ImageFormat::png, text);
+  const auto image = renderImage(
+      1, 1, [](Canvas&) {}, ImageFormat::png, text);
   if (!image || makeThumbnailDirectory(setup.failDirectory) != 0) return;
   writeThumbnailFile(setup.failDirectory, name, *image);
 }
