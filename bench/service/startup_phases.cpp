@@ -45,7 +45,7 @@ void runOnce(const char* label, const std::string& path, double side) {
   using namespace tamsel;
   const Size size = thumbnailSize({side, side}, {0, 0});
   auto last = Clock::now();
-  const std::string bytes = readDocumentHead(path);
+  const std::string bytes = readDocumentHead(path).bytes;
   const double read = msSince(last);
   const MarkdownSkim page = skim(bytes, "document.md");
   const double skimmed = msSince(last);

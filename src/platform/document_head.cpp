@@ -5,19 +5,73 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <variant>
 
 #include "platform/unique_fd.h"
 
 namespace tamsel {
+namespace {
 
-std::string readDocumentHead(const std::string& path) {
-  // O_NONBLOCK keeps open() itself from waiting on a FIFO with no writer; the
-  // fstat check below then refuses to read from it at all.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (!fd) return {};
+class DocumentCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "document"; }
+  std::string message(int value) const override {
+    switch (static_cast<DocumentError>(value)) {
+      case DocumentError::fifo:
+        return "not a regular file (a FIFO)";
+      case DocumentError::device:
+        return "not a regular file (a device)";
+      case DocumentError::socket:
+        return "not a regular file (a socket)";
+      case DocumentError::notLocal:
+        return "not a local file: only file:// URLs and paths are read";
+    }
+    return "not a readable document";
+  }
+};
 
+std::error_code fromErrno(int error) {
+  return {error, std::generic_category()};
+}
+
+// Only a regular file is a document. The rest is judged by its type alone:
+// opening a FIFO or a device can block, or act on the device.
+std::error_code typeProblem(mode_t mode) {
+  if (S_ISREG(mode)) return {};
+  if (S_ISDIR(mode)) return fromErrno(EISDIR);
+  if (S_ISFIFO(mode)) return DocumentError::fifo;
+  if (S_ISSOCK(mode)) return DocumentError::socket;
+  return DocumentError::device;
+}
+
+std::variant<UniqueFd, std::error_code> openDocument(const std::string& path) {
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if (::stat(path.c_str(), &info) != 0) return fromErrno(errno);
+  if (const auto problem = typeProblem(info.st_mode)) return problem;
+  // O_NONBLOCK in case the path became a FIFO since the stat; the fstat below
+  // then refuses it before any read.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (!fd) return fromErrno(errno);
+  if (::fstat(fd.get(), &info) != 0) return fromErrno(errno);
+  if (const auto problem = typeProblem(info.st_mode)) return problem;
+  return fd;
+}
+
+}  // namespace
+
+const std::error_category& documentCategory() {
+  static const DocumentCategory category;
+  return category;
+}
+
+std::error_code make_error_code(DocumentError error) {
+  return {static_cast<int>(error), documentCategory()};
+}
+
+DocumentHead readDocumentHead(const std::string& path) {
+  auto opened = openDocument(path);
+  if (auto* error = std::get_if<std::error_code>(&opened)) return {.bytes = {}, .error = *error};
+  const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
 
   // Plain reads rather than a mapping: a mapped file that is truncated by
   // someone else turns our next access into SIGBUS.
@@ -26,17 +80,18 @@ std::string readDocumentHead(const std::string& path) {
   while (filled < bytes.size()) {
     const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return {};
+    if (got < 0) return {.bytes = {}, .error = fromErrno(errno)};
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
   }
   bytes.resize(filled);
-  return bytes;
+  return {.bytes = std::move(bytes), .error = {}};
 }
 
-int pathLookupError(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? 0 : errno;
+std::error_code documentProblem(const std::string& path) {
+  auto opened = openDocument(path);
+  if (auto* error = std::get_if<std::error_code>(&opened)) return *error;
+  return {};
 }
 
 }  // namespace tamsel

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <system_error>
 
 namespace tamsel {
 
@@ -9,17 +10,39 @@ namespace tamsel {
 // be wasted work and memory that grows with the file.
 constexpr std::size_t documentHeadLimit = 65'536;
 
-// The first min(size, documentHeadLimit) bytes of the regular file at `path`.
-// Returns the empty string for anything else: a missing or unreadable file, a
-// directory, FIFO, socket or device, or a read error. Never blocks: the file
-// is opened non-blocking and nothing but a regular file is read. A file that
-// shrinks while being read gives the bytes read up to its new end. Cost and
-// memory are bounded by documentHeadLimit whatever the file's size.
-std::string readDocumentHead(const std::string& path);
+// Why something that exists is not read as a document. Errors of this enum
+// belong to documentCategory(); everything else a read can fail with is an
+// errno in std::generic_category() (EACCES, EIO, ENOENT, EISDIR, ...).
+enum class DocumentError {
+  fifo = 1,  // "not a regular file (a FIFO)"
+  device,    // "not a regular file (a device)"
+  socket,    // "not a regular file (a socket)"
+  notLocal,  // "not a local file: only file:// URLs and paths are read"
+};
 
-// 0 when `path` names something that exists (following symbolic links);
-// otherwise the errno of the failed lookup, e.g. ENOENT or EACCES. Lets a
-// front end tell "no such file" apart from "exists but unreadable".
-int pathLookupError(const std::string& path);
+const std::error_category& documentCategory();
+std::error_code make_error_code(DocumentError error);
+
+// The first min(size, documentHeadLimit) bytes of the regular file at `path`
+// (symbolic links followed), or why it cannot be read: the errno of a failed
+// lookup, open or read, EISDIR for a directory, a DocumentError for a FIFO,
+// device or socket. An empty file is read, as no bytes. Never blocks, and
+// opens nothing but a regular file: a FIFO with no writer or a device is
+// refused from its file type alone. A file that shrinks while being read
+// gives the bytes read up to its new end. Cost and memory are bounded by
+// documentHeadLimit whatever the file's size.
+struct DocumentHead {
+  std::string bytes;
+  std::error_code error;  // set when nothing was read
+};
+DocumentHead readDocumentHead(const std::string& path);
+
+// What readDocumentHead would fail with before reading: the same lookup, type
+// and open checks, without reading a byte. Empty when the file can be opened
+// for reading. Lets a front end refuse an INPUT before it does anything else.
+std::error_code documentProblem(const std::string& path);
 
 }  // namespace tamsel
+
+template <>
+struct std::is_error_code_enum<tamsel::DocumentError> : std::true_type {};

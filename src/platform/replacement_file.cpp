@@ -43,6 +43,23 @@ mode_t currentUmask() {
   return mask;
 }
 
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return errno;
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return 0;
+}
+
+// openToFill's answer when the path is no empty file: it is replaced instead.
+constexpr int notToFill = -1;
+
+bool isEmptyFile(const struct stat& info) {
+  return S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
 }  // namespace
 
 ReplacementFile::~ReplacementFile() {
@@ -55,11 +72,28 @@ void ReplacementFile::discard() {
   tempPath_.clear();
 }
 
+int ReplacementFile::openToFill() {
+  struct stat info {};
+  if (::lstat(path_.c_str(), &info) != 0 || !isEmptyFile(info)) return notToFill;
+  // O_NONBLOCK: should it have become a FIFO since, opening must not wait
+  // for a reader.
+  UniqueFd fd(::open(path_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  // An empty file we may not write is its owner's: refused, not replaced.
+  if (!fd) return errno == ELOOP || errno == ENXIO ? notToFill : errno;
+  if (::fstat(fd.get(), &info) != 0 || !isEmptyFile(info)) return notToFill;
+  fd_ = std::move(fd);
+  filling_ = true;
+  return 0;
+}
+
 int ReplacementFile::open() {
   if (path_.empty()) return ENOENT;
   if (path_.back() == '/') return EISDIR;
   struct stat info {};
   if (::stat(path_.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return EISDIR;
+  if (empty_ == EmptyFile::fill) {
+    if (const int filled = openToFill(); filled != notToFill) return filled;
+  }
 
   std::string temp = directoryOf(path_) + "/" + tempTemplate;
   UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
@@ -77,15 +111,25 @@ int ReplacementFile::open() {
 
 int ReplacementFile::commit(std::string_view bytes) {
   if (!fd_) return EBADF;
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd_.get(), bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) {
-      const int error = errno;
-      discard();
-      return error;
+  if (filling_) {
+    // Emptied again after a failure, as far as it can be: the write's own
+    // error is the one reported either way.
+    int error = writeAll(fd_.get(), bytes);
+    if (error) {
+      while (::ftruncate(fd_.get(), 0) != 0 && errno == EINTR) {
+      }
     }
-    bytes.remove_prefix(static_cast<std::size_t>(put));
+    // close() is where some file systems report a failed write.
+    if (::close(fd_.release()) != 0 && !error) {
+      error = errno;
+      while (::truncate(path_.c_str(), 0) != 0 && errno == EINTR) {
+      }
+    }
+    return error;
+  }
+  if (const int error = writeAll(fd_.get(), bytes)) {
+    discard();
+    return error;
   }
   // No fsync: a thumbnail is a cache entry, cheaper to make again after a
   // crash than to wait for the disk on every file.

@@ -4,7 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/file_url.h"
@@ -15,28 +16,38 @@ namespace {
 constexpr std::string_view usage =
     R"(Usage: tamsel-thumbnail [-s SIZE] INPUT OUTPUT
        tamsel-thumbnail --skim INPUT
-       tamsel-thumbnail --cache [--flavor FLAVOR] [-j N] PATH...
+       tamsel-thumbnail --cache [--flavor LIST] [-j N] [--force] PATH...
 Draws a thumbnail page of a Markdown or plain-text document.
 
   INPUT            a file path, or a file:// URL (percent-decoded); write
                    ./file:name for a file whose name starts with "file:"
-  OUTPUT           the image to write: .svg or .pdf by extension, else PNG;
-                   replaced all at once, never left half-written
+  OUTPUT           .svg or .pdf by extension, else PNG; an existing empty file
+                   is filled in place, anything else replaced all at once
   -s, --size SIZE  fit the page into SIZE x SIZE pixels (default 256)
   --max WxH        fit the page into W x H pixels (WxH or one number)
   --min WxH        then raise each side to at least W and H (default 0x0)
   --skim           print the skim of INPUT as JSON instead of drawing
   --cache          fill the shared thumbnail cache for each PATH (a file or a
-                   folder, recursed); FLAVOR normal, large (default), x-large
-                   or xx-large; -j N workers (default: one per core)
+                   folder, recursed) in each flavor of LIST, comma-separated:
+                   normal, large (default), x-large, xx-large; -j N workers
+                   (default: one per core); --force: redo fresh and failed
   --               end of options (for file names starting with "-")
   -h, --help, --version    show this text or the version
 
-The page is 0.773 as wide as it is tall; the image is the page's size rounded
-up to whole pixels, at most 4096 on either side. Sizes are decimal numbers.
-A file that exists but cannot be read is drawn as an empty document.
+The image is the page (0.773 as wide as tall) rounded up to whole pixels, at
+most 4096 on either side. An INPUT that cannot be read is an error.
 Exit status: 0 on success, 1 on any error (one line on standard error).
 )";
+
+char asciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string asciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = asciiLower(c);
+  return lower;
+}
 
 std::string formatNumber(double value) {
   char text[32];
@@ -54,6 +65,188 @@ bool positive(Size size) {
 }
 bool nonNegative(Size size) {
   return size.width >= 0 && size.height >= 0;
+}
+
+// The actions an option may be given with, as bits.
+enum Actions : unsigned {
+  drawing = 1u << 0,
+  skimming = 1u << 1,
+  caching = 1u << 2,
+  anyAction = drawing | skimming | caching,
+};
+
+unsigned bitOf(Action action) {
+  switch (action) {
+    case Action::thumbnail:
+      return drawing;
+    case Action::skim:
+      return skimming;
+    case Action::cache:
+      return caching;
+    case Action::help:
+    case Action::version:
+      break;
+  }
+  return anyAction;
+}
+
+// Applies an option's value (empty for one without) to the line; returns a
+// usage error, or nothing. `name` is the option as spelled.
+using ApplyOption = std::optional<std::string> (*)(CommandLine& line, std::string_view name,
+                                                   std::string_view value);
+
+std::optional<std::string> setSize(CommandLine& line, std::string_view name,
+                                   std::string_view value) {
+  const auto side = parseNumber(value);
+  if (!side || *side <= 0) return badSize(name, value, "a positive number");
+  line.maximum = {.width = *side, .height = *side};
+  return std::nullopt;
+}
+
+std::optional<std::string> setMaximum(CommandLine& line, std::string_view name,
+                                      std::string_view value) {
+  const auto size = parseSizePair(value);
+  if (!size || !positive(*size)) return badSize(name, value, "WxH, two positive numbers");
+  line.maximum = *size;
+  return std::nullopt;
+}
+
+std::optional<std::string> setMinimum(CommandLine& line, std::string_view name,
+                                      std::string_view value) {
+  const auto size = parseSizePair(value);
+  if (!size || !nonNegative(*size)) return badSize(name, value, "WxH, two numbers of at least 0");
+  line.minimum = *size;
+  return std::nullopt;
+}
+
+std::optional<std::string> chooseAction(CommandLine& line, Action action) {
+  if (line.action != Action::thumbnail && line.action != action) {
+    return "--skim and --cache cannot be used together (try --help)";
+  }
+  line.action = action;
+  return std::nullopt;
+}
+
+std::optional<std::string> chooseSkim(CommandLine& line, std::string_view, std::string_view) {
+  return chooseAction(line, Action::skim);
+}
+
+std::optional<std::string> chooseCache(CommandLine& line, std::string_view, std::string_view) {
+  return chooseAction(line, Action::cache);
+}
+
+std::optional<std::string> setFlavors(CommandLine& line, std::string_view, std::string_view value) {
+  const auto flavors = parseFlavorList(value);
+  if (!flavors) {
+    return "unknown flavor in " + quotedPath(value) +
+           ": expected normal, large, x-large or xx-large, comma-separated";
+  }
+  line.cache.flavors = *flavors;
+  return std::nullopt;
+}
+
+std::optional<std::string> setJobs(CommandLine& line, std::string_view name,
+                                   std::string_view value) {
+  const auto jobs = parseJobs(value);
+  if (!jobs) {
+    return "invalid count " + quotedPath(value) + " for " + std::string(name) +
+           ": expected a whole number from 1 to " + std::to_string(maxCacheJobs);
+  }
+  line.cache.jobs = *jobs;
+  return std::nullopt;
+}
+
+std::optional<std::string> setForce(CommandLine& line, std::string_view, std::string_view) {
+  line.cache.force = true;
+  return std::nullopt;
+}
+
+// -h, --help and --version are acted on before anything else is parsed.
+std::optional<std::string> nothing(CommandLine&, std::string_view, std::string_view) {
+  return std::nullopt;
+}
+
+struct Option {
+  std::string_view name;       // "--size"
+  std::string_view shortName;  // "-s", or empty
+  bool takesValue;
+  unsigned actions;  // the Actions it may be given with
+  ApplyOption apply;
+};
+
+// Every option of every action, one a line.
+// clang-format off
+constexpr Option options[] = {
+    // name        short  value  actions    apply
+    {"--size",     "-s",  true,  drawing,   setSize},
+    {"--max",      "",    true,  drawing,   setMaximum},
+    {"--min",      "",    true,  drawing,   setMinimum},
+    {"--skim",     "",    false, skimming,  chooseSkim},
+    {"--cache",    "",    false, caching,   chooseCache},
+    {"--flavor",   "",    true,  caching,   setFlavors},
+    {"--jobs",     "-j",  true,  caching,   setJobs},
+    {"--force",    "",    false, caching,   setForce},
+    {"--help",     "-h",  false, anyAction, nothing},
+    {"--version",  "",    false, anyAction, nothing},
+};
+// clang-format on
+
+const Option* findOption(std::string_view name) {
+  for (const Option& option : options) {
+    if (name == option.name || (!option.shortName.empty() && name == option.shortName)) {
+      return &option;
+    }
+  }
+  return nullptr;
+}
+
+// Why `option` does not go with `action`, in one line.
+std::string misplaced(const Option& option, std::string_view spelled, Action action) {
+  if (option.actions == caching) return "option " + std::string(spelled) + " needs --cache";
+  return "option " + std::string(spelled) + " cannot be used with " +
+         (action == Action::cache ? "--cache" : "--skim");
+}
+
+std::optional<Action> askedForHelp(std::span<const char* const> args) {
+  for (const std::string_view arg : args) {
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") return Action::help;
+    if (arg == "--version") return Action::version;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> takeOperands(CommandLine& line,
+                                        const std::vector<std::string_view>& operands) {
+  switch (line.action) {
+    case Action::cache:
+      if (operands.empty()) return "--cache needs at least one file or folder (try --help)";
+      line.cache.paths.assign(operands.begin(), operands.end());
+      return std::nullopt;
+    case Action::skim:
+      if (operands.size() != 1) return "--skim takes exactly one INPUT (try --help)";
+      line.input = operands[0];
+      return std::nullopt;
+    case Action::thumbnail:
+      break;
+    case Action::help:
+    case Action::version:
+      return std::nullopt;
+  }
+  if (operands.size() != 2) {
+    return operands.empty()       ? "missing INPUT and OUTPUT (try --help)"
+           : operands.size() == 1 ? "missing OUTPUT (try --help)"
+                                  : "too many arguments (try --help)";
+  }
+  line.input = operands[0];
+  line.output = operands[1];
+
+  const Size page = thumbnailSize(line.maximum, line.minimum);
+  if (std::ceil(page.width) > pageSideLimit || std::ceil(page.height) > pageSideLimit) {
+    return "page size " + formatNumber(page.width) + "x" + formatNumber(page.height) +
+           " exceeds the limit of " + formatNumber(pageSideLimit) + " pixels per side";
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -83,9 +276,13 @@ std::optional<Size> parseSizePair(std::string_view text) {
 
 std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* const> args) {
   CommandLine line;
-  std::vector<std::string_view> operands;
-  bool skim = false;
+  if (const auto help = askedForHelp(args)) {
+    line.action = *help;
+    return line;
+  }
 
+  std::vector<std::string_view> operands;
+  std::vector<std::pair<const Option*, std::string_view>> given;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     if (arg == "--") {
@@ -96,16 +293,8 @@ std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* co
       operands.push_back(arg);
       continue;
     }
-    if (arg == "-h" || arg == "--help" || arg == "--version") {
-      line.action = arg == "--version" ? Action::version : Action::help;
-      return line;
-    }
-    if (arg == "--skim") {
-      skim = true;
-      continue;
-    }
 
-    // Options with a value: "-s 256", "-s256", "--size 256", "--size=256".
+    // "-s 256", "-s256", "--size 256", "--size=256".
     std::string_view name = arg;
     std::optional<std::string_view> value;
     if (arg.starts_with("--")) {
@@ -117,61 +306,48 @@ std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* co
       name = arg.substr(0, 2);
       value = arg.substr(2);
     }
-    if (name != "-s" && name != "--size" && name != "--max" && name != "--min") {
-      return "unknown option " + quotedPath(arg) + " (try --help)";
+    const Option* option = findOption(name);
+    if (!option) return "unknown option " + quotedPath(arg) + " (try --help)";
+    if (!option->takesValue && value) {
+      return "option " + std::string(name) + " takes no value, not " + quotedPath(*value);
     }
-    if (!value) {
+    if (option->takesValue && !value) {
       if (i + 1 == args.size()) return "option " + std::string(name) + " needs a value";
       value = args[++i];
     }
-
-    if (name == "--min") {
-      const auto size = parseSizePair(*value);
-      if (!size || !nonNegative(*size)) {
-        return badSize(name, *value, "WxH, two numbers of at least 0");
-      }
-      line.minimum = *size;
-    } else if (name == "--max") {
-      const auto size = parseSizePair(*value);
-      if (!size || !positive(*size)) return badSize(name, *value, "WxH, two positive numbers");
-      line.maximum = *size;
-    } else {
-      const auto side = parseNumber(*value);
-      if (!side || *side <= 0) return badSize(name, *value, "a positive number");
-      line.maximum = {.width = *side, .height = *side};
-    }
+    if (auto error = option->apply(line, name, value.value_or(""))) return *error;
+    given.emplace_back(option, name);
   }
 
-  if (skim) {
-    if (operands.size() != 1) return "--skim takes exactly one INPUT (try --help)";
-    line.action = Action::skim;
-    line.input = operands[0];
-    return line;
+  for (const auto& [option, name] : given) {
+    if (!(option->actions & bitOf(line.action))) return misplaced(*option, name, line.action);
   }
-  if (operands.size() != 2) {
-    return operands.empty()       ? "missing INPUT and OUTPUT (try --help)"
-           : operands.size() == 1 ? "missing OUTPUT (try --help)"
-                                  : "too many arguments (try --help)";
-  }
-  line.input = operands[0];
-  line.output = operands[1];
-
-  const Size page = thumbnailSize(line.maximum, line.minimum);
-  if (std::ceil(page.width) > pageSideLimit || std::ceil(page.height) > pageSideLimit) {
-    return "page size " + formatNumber(page.width) + "x" + formatNumber(page.height) +
-           " exceeds the limit of " + formatNumber(pageSideLimit) + " pixels per side";
-  }
+  if (auto error = takeOperands(line, operands)) return *error;
   return line;
 }
 
 std::optional<std::string> inputPath(std::string_view input) {
   constexpr std::string_view scheme = "file:";
-  const bool isURL = input.size() >= scheme.size() &&
-                     std::equal(scheme.begin(), scheme.end(), input.begin(), [](char a, char b) {
-                       return a == (b >= 'A' && b <= 'Z' ? b - 'A' + 'a' : b);
-                     });
-  if (!isURL) return std::string(input);
-  return filePathFromURL(input);
+  const bool isFileURL = input.size() >= scheme.size() &&
+                         std::equal(scheme.begin(), scheme.end(), input.begin(),
+                                    [](char a, char b) { return a == asciiLower(b); });
+  if (isFileURL) return filePathFromURL(input);
+  if (isOtherURL(input)) return std::nullopt;
+  return std::string(input);
+}
+
+bool isOtherURL(std::string_view input) {
+  // Only "scheme://": a bare "scheme:" is too common at the start of a file
+  // name ("notes:todo.md", "Re: plans.md") to be taken for a URL.
+  const auto colon = input.find("://");
+  if (colon == std::string_view::npos || colon == 0) return false;
+  const std::string_view scheme = input.substr(0, colon);
+  const auto isLetter = [](char c) { return asciiLower(c) >= 'a' && asciiLower(c) <= 'z'; };
+  const auto isSchemeChar = [&](char c) {
+    return isLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+  };
+  return isLetter(scheme[0]) && std::all_of(scheme.begin(), scheme.end(), isSchemeChar) &&
+         asciiLower(scheme) != "file";
 }
 
 OutputKind outputKind(std::string_view output) {
@@ -180,10 +356,7 @@ OutputKind outputKind(std::string_view output) {
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
     return OutputKind::png;
   }
-  std::string extension(output.substr(dot + 1));
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  const std::string extension = asciiLower(output.substr(dot + 1));
   if (extension == "svg") return OutputKind::svg;
   if (extension == "pdf") return OutputKind::pdf;
   return OutputKind::png;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "service/cache/cache_options.h"
 #include "service/thumbnail_size.h"
 
 namespace tamsel {
@@ -19,20 +20,28 @@ constexpr double pageSideLimit = 4'096;
 // Square maximum used when no size is given, as thumbnail hosts expect.
 constexpr double defaultThumbnailSide = 256;
 
-enum class Action { thumbnail, skim, help, version };
+enum class Action { thumbnail, skim, cache, help, version };
 
-// What one command line asks for. `input` is as given (a path or a file URL);
-// `output` is only set for Action::thumbnail.
+// What one command line asks for. `input` is as given (a path or a URL), set
+// for Action::thumbnail and Action::skim; `output` only for Action::thumbnail;
+// `cache` (with its paths) only for Action::cache.
 struct CommandLine {
   Action action = Action::thumbnail;
   Size maximum{.width = defaultThumbnailSide, .height = defaultThumbnailSide};
   Size minimum;
   std::string input;
   std::string output;
+  CacheOptions cache;
 };
 
-// Parses the arguments after the program name. On a usage error returns a
-// one-line message without program name or line break.
+// Parses the arguments after the program name, for every action, from one
+// table of options. Options and operands come in any order until "--";
+// "-s 256", "-s256", "--size 256" and "--size=256" are all one option.
+// "-h"/"--help" or "--version" anywhere before "--" asks for that, whatever
+// else is wrong. An option of another action than the one asked for
+// ("--flavor" without "--cache") is an error. On a usage error returns a
+// one-line message without program name or line break, with every piece of
+// user text quoted by quotedPath.
 std::variant<CommandLine, std::string> parseCommandLine(std::span<const char* const> args);
 
 // A finite number written in decimal, nothing before or after it ("12",
@@ -44,9 +53,13 @@ std::optional<double> parseNumber(std::string_view text);
 std::optional<Size> parseSizePair(std::string_view text);
 
 // The local path INPUT names: a file URL (any argument starting "file:") is
-// percent-decoded, anything else is a path as it stands. nullopt for a URL
-// that names no local file.
+// percent-decoded; another URL ("scheme://...", the scheme as URLs spell it)
+// names no local file; anything else is a path as it stands. nullopt for a
+// URL that names no local file.
 std::optional<std::string> inputPath(std::string_view input);
+
+// Whether INPUT is a URL of another scheme than "file:" ("http://...").
+bool isOtherURL(std::string_view input);
 
 // Which encoder OUTPUT's extension picks (case-insensitive): ".svg", ".pdf",
 // else PNG.

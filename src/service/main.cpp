@@ -1,6 +1,8 @@
 // The command-line front end: owns argv, URLs, files, the size rule's inputs,
 // atomic output and exit codes. Every failure is one line on stderr and exit
-// status 1; OUTPUT is then left as it was.
+// status 1; OUTPUT is then left as it was. A document that cannot be read is
+// such a failure, so that hosts record it as failed instead of caching an
+// empty page for it.
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +13,6 @@
 #include <system_error>
 #include <thread>
 #include <variant>
-#include <vector>
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"
@@ -59,30 +60,42 @@ ImageFormat imageFormat(OutputKind kind) {
   return ImageFormat::png;
 }
 
-int printSkim(const std::string& path) {
-  const std::string json = skimToJson(skimFile(path)) + "\n";
+int cannotRead(const CommandLine& line, const std::error_code& error) {
+  return fail("cannot read " + quotedPath(line.input) + ": " + error.message());
+}
+
+int printSkim(const CommandLine& line, const std::string& path) {
+  const FileSkim document = skimFile(path);
+  if (document.error) return cannotRead(line, document.error);
+  const std::string json = skimToJson(document.skim) + "\n";
   if (!writeStandardOutput(json)) return fail("cannot write standard output: " + because(errno));
   return 0;
 }
 
 int drawThumbnail(const CommandLine& line, const std::string& path) {
-  // Claimed before any drawing, so an unwritable OUTPUT fails fast.
-  ReplacementFile output(line.output);
+  // Claimed before any drawing, so an unwritable OUTPUT fails fast. An empty
+  // file there is the host's own, which it may read back through a handle it
+  // holds open: it is filled in place rather than replaced.
+  ReplacementFile output(line.output, std::nullopt, EmptyFile::fill);
   if (const int error = output.open()) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }
   const std::optional<std::string> url = fileURLFromPath(path);
-  if (!url) return fail("cannot open " + quotedPath(line.input) + ": not a usable path");
+  if (!url) return fail("cannot read " + quotedPath(line.input) + ": not a usable path");
 
   // Skimming and loading the fonts each take milliseconds and need nothing of
   // each other, so they overlap; the fonts load on this thread, which draws.
   const ImageFormat format = imageFormat(outputKind(line.output));
   std::optional<ThumbnailReply> reply;
+  std::error_code readError;
   std::atomic<bool> skimmed = false;
   auto request = [&] {
     ThumbnailProvider().provideThumbnail(
         {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
-        [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+        [&](ThumbnailReply answer, std::error_code error) {
+          reply = std::move(answer);
+          readError = error;
+        });
     skimmed.store(true, std::memory_order_release);
   };
   std::jthread skimmer;
@@ -100,6 +113,7 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
     setUpFontConfig();
   }
   if (skimmer.joinable()) skimmer.join();
+  if (readError) return cannotRead(line, readError);
 
   const std::optional<std::string> image = renderReply(*reply, format);
   if (!image) return fail("cannot draw the page for " + quotedPath(line.output));
@@ -114,11 +128,6 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
 int main(int argc, char** argv) {
   const std::span<const char* const> args(argv + 1,
                                           static_cast<std::size_t>(argc > 0 ? argc - 1 : 0));
-  if (!args.empty() && std::string_view(args[0]) == "--cache") {
-    std::string error;
-    const auto options = parseCacheArgs(std::vector<std::string>(args.begin(), args.end()), error);
-    return options ? runCache(*options) : fail(error + " (try --help)");
-  }
   const auto parsed = parseCommandLine(args);
   if (const auto* error = std::get_if<std::string>(&parsed)) return fail(*error);
   const auto& line = std::get<CommandLine>(parsed);
@@ -128,15 +137,20 @@ int main(int argc, char** argv) {
       return writeStandardOutput(usageText()) ? 0 : 1;
     case Action::version:
       return writeStandardOutput(std::string(programName) + " " TAMSEL_VERSION "\n") ? 0 : 1;
+    case Action::cache:
+      return runCache(line.cache);
     case Action::skim:
     case Action::thumbnail:
       break;
   }
 
+  // Refused before anything else is done, OUTPUT included.
   const std::optional<std::string> path = inputPath(line.input);
-  if (!path) return fail("cannot open " + quotedPath(line.input) + ": not a local file URL");
-  if (const int error = pathLookupError(*path)) {
-    return fail("cannot open " + quotedPath(line.input) + ": " + because(error));
+  if (!path) {
+    return isOtherURL(line.input)
+               ? cannotRead(line, DocumentError::notLocal)
+               : fail("cannot read " + quotedPath(line.input) + ": not a local file URL");
   }
-  return line.action == Action::skim ? printSkim(*path) : drawThumbnail(line, *path);
+  if (const std::error_code error = documentProblem(*path)) return cannotRead(line, error);
+  return line.action == Action::skim ? printSkim(line, *path) : drawThumbnail(line, *path);
 }

@@ -24,24 +24,26 @@ std::optional<std::string> renderReply(const ThumbnailReply& reply, ImageFormat 
       [&](Canvas& canvas) { reply.drawingBlock(canvas); }, format, pngText);
 }
 
-MarkdownSkim skimFile(const std::string& path) {
-  return skim(readDocumentHead(path), lastPathComponent(path));
+ThumbnailReply replyForSkim(MarkdownSkim skim, Size maximum, Size minimum) {
+  const Size size = thumbnailSize(maximum, minimum);
+  auto context = std::make_shared<const DrawingContext>(
+      DrawingContext{.skim = std::move(skim), .width = size.width, .height = size.height});
+  return {.contextSize = size, .drawingBlock = makeDrawingBlock(std::move(context))};
+}
+
+FileSkim skimFile(const std::string& path) {
+  DocumentHead head = readDocumentHead(path);
+  return {.skim = skim(head.bytes, lastPathComponent(path)), .error = head.error};
 }
 
 void ThumbnailProvider::provideThumbnail(const ThumbnailRequest& request,
                                          const CompletionHandler& completionHandler) const {
-  const Size size = thumbnailSize(request.maximumSize, request.minimumSize);
-
-  // A URL that names no local file is a document that cannot be read.
   const std::optional<std::string> path = filePathFromURL(request.fileURL);
-  MarkdownSkim documentSkim =
-      path ? skimFile(*path) : skim(std::string_view(), lastPathComponent(request.fileURL));
-
-  auto context = std::make_shared<const DrawingContext>(
-      DrawingContext{.skim = std::move(documentSkim), .width = size.width, .height = size.height});
+  if (!path) return completionHandler({}, DocumentError::notLocal);
+  FileSkim document = skimFile(*path);
+  if (document.error) return completionHandler({}, document.error);
   completionHandler(
-      ThumbnailReply{.contextSize = size, .drawingBlock = makeDrawingBlock(std::move(context))},
-      std::error_code());
+      replyForSkim(std::move(document.skim), request.maximumSize, request.minimumSize), {});
 }
 
 }  // namespace tamsel

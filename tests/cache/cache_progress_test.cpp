@@ -28,9 +28,9 @@ TEST(CacheReporter, WritesFailuresAndSummaryAsPlainLinesOffATerminal) {
   reporter.setTotal(3);
   reporter.progress(1);
   reporter.failed("/n/bad\nname.md", "Permission denied");
-  reporter.finish({.made = 1, .fresh = 1, .failed = 1});
+  reporter.finish({.made = 1, .fresh = 1, .failed = 1, .failedEarlier = 2});
   EXPECT_EQ(out.str().substr(0, out.str().rfind(" in ")),
-            "'/n/bad\\nname.md': Permission denied\n1 made, 1 fresh, 1 failed");
+            "'/n/bad\\nname.md': Permission denied\n1 made, 1 fresh, 1 failed, 2 failed earlier");
 }
 
 TEST(CacheReporter, ClearsTheProgressLineBeforeOtherLines) {

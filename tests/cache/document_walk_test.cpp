@@ -66,12 +66,15 @@ TEST_F(DocumentWalk, EntersHiddenDirectoriesOnlyWhenNamed) {
   EXPECT_THAT(find({root + "/.git"}).paths, ElementsAre(root + "/.git/objects/f.md"));
 }
 
-TEST_F(DocumentWalk, MakesDirectoriesCanonical) {
+TEST_F(DocumentWalk, KeepsPathsAsNamedWithoutResolvingLinks) {
+  // File managers look thumbnails up by the path browsed, link included.
   ASSERT_EQ(::symlink((root + "/sub").c_str(), (root + "/alias").c_str()), 0);
   EXPECT_THAT(find({root + "/alias/deeper/./"}).paths,
-              ElementsAre(root + "/sub/deeper/e.markdown"));
-  // A named file keeps its own name, so a link is thumbnailed as the link.
-  EXPECT_THAT(find({root + "/alias/../link.md"}).paths, ElementsAre(root + "/link.md"));
+              ElementsAre(root + "/alias/deeper/e.markdown"));
+  EXPECT_THAT(find({root + "//alias/../link.md"}).paths, ElementsAre(root + "/link.md"));
+  // A folder reached again, through a link or a loop, is searched once.
+  EXPECT_THAT(find({root + "/alias", root + "/sub", root + "/loop/loop/sub"}).paths,
+              UnorderedElementsAre(root + "/alias/d.py", root + "/alias/deeper/e.markdown"));
 }
 
 TEST(ClaimedTypes, FollowTheFileName) {

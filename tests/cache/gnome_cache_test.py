@@ -1,6 +1,8 @@
 #!/usr/bin/python3
-"""GNOME's thumbnail factory finds what `--cache` wrote, drops it once the file
-changes, and finds the new one after another run.
+"""GNOME's thumbnail factory finds what `--cache` wrote, at each size of one
+run and under the path browsed (through a symbolic link to the tree, as a
+linked ~/Notes is), drops it once the file changes, and finds the new one
+after another run.
 
 usage: gnome_cache_test.py PROGRAM
 PROGRAM is run as `PROGRAM --cache --flavor F TREE`. HOME and XDG_CACHE_HOME
@@ -39,7 +41,10 @@ def main():
         gi.require_version("GnomeDesktop", "3.0")
         from gi.repository import Gio, GnomeDesktop
 
-        tree = os.path.join(scratch, "notes")
+        real = os.path.join(scratch, "data", "notes")
+        tree = os.path.join(scratch, "Notes")  # browsed, and cached, as this
+        os.makedirs(real)
+        os.symlink(real, tree)
         documents = {
             "todo.md": b"# To do\n\n- water the plants\n",
             "sub dir/café & co.txt": b"Plain words.\n",
@@ -57,14 +62,14 @@ def main():
         def mtime(path):
             return int(os.stat(path).st_mtime)
 
-        for flavor, size, expected in (("large", GnomeDesktop.DesktopThumbnailSize.LARGE, (198, 256)),
-                                       ("normal", GnomeDesktop.DesktopThumbnailSize.NORMAL, (99, 128))):
+        summary = run_cache(program, "large,normal", tree)
+        assert summary.startswith("3 made, 0 fresh, 0 failed"), summary
+        for size, expected in ((GnomeDesktop.DesktopThumbnailSize.LARGE, (198, 256)),
+                               (GnomeDesktop.DesktopThumbnailSize.NORMAL, (99, 128))):
             factory = GnomeDesktop.DesktopThumbnailFactory.new(size)
-            summary = run_cache(program, flavor, tree)
-            assert summary.startswith("3 made, 0 fresh, 0 failed"), summary
             for path in paths:
                 found = factory.lookup(uri(path), mtime(path))
-                assert found, f"{flavor}: no thumbnail found for {path}"
+                assert found, f"{size}: no thumbnail found for {path}"
                 assert png_size(found) == expected, (found, png_size(found))
 
         factory = GnomeDesktop.DesktopThumbnailFactory.new(GnomeDesktop.DesktopThumbnailSize.LARGE)

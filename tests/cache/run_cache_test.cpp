@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 #include <map>
 #include <sstream>
 
+#include "render/image.h"
 #include "service/cache/thumbnail_file.h"
 #include "support/scratch_directory.h"
 
@@ -28,19 +30,36 @@ std::map<std::string, std::string> pngText(const std::string& path) {
 
 class BuildCache : public ::testing::Test {
  protected:
-  // "made fresh failed" of a run over `paths`.
-  std::string run(std::vector<std::string> paths) {
+  // "made fresh failed" of a run over `paths`, then " E" when E documents
+  // failed earlier.
+  std::string run(std::vector<std::string> paths,
+                  std::vector<CacheFlavor> flavors = {CacheFlavor::large}, bool force = false) {
     log.str("");
     CacheReporter reporter(log, false);
-    const CacheCounts counts =
-        buildCache({.jobs = 2, .paths = std::move(paths), .cacheHome = cache.path()}, reporter);
+    const CacheCounts counts = buildCache({.flavors = std::move(flavors),
+                                           .jobs = 2,
+                                           .force = force,
+                                           .paths = std::move(paths),
+                                           .cacheHome = cache.path()},
+                                          reporter);
     return std::to_string(counts.made) + " " + std::to_string(counts.fresh) + " " +
-           std::to_string(counts.failed);
+           std::to_string(counts.failed) +
+           (counts.failedEarlier ? " " + std::to_string(counts.failedEarlier) : "");
   }
 
-  std::string thumbnailOf(const std::string& path) {
-    return thumbnailDirectory(cache.path(), CacheFlavor::large) + "/" +
-           thumbnailFileName(*fileUriOf(path));
+  std::string thumbnailOf(const std::string& path, CacheFlavor flavor = CacheFlavor::large) {
+    return thumbnailDirectory(cache.path(), flavor) + "/" + thumbnailFileName(*fileUriOf(path));
+  }
+
+  // Records a failure for `path` as a run would, for the given mtime.
+  void recordFailure(const std::string& path, long mtime) {
+    const std::string uri = *fileUriOf(path);
+    const auto png = renderImage(1, 1, [](Canvas&) {}, ImageFormat::png,
+                                 {{.key = "Thumb::URI", .value = uri},
+                                  {.key = "Thumb::MTime", .value = std::to_string(mtime)}});
+    ASSERT_TRUE(png);
+    ASSERT_EQ(makeThumbnailDirectory(failDirectory(cache.path())), 0);
+    ASSERT_EQ(writeThumbnailFile(failDirectory(cache.path()), thumbnailFileName(uri), *png), 0);
   }
 
   testing::ScratchDirectory tree, cache;
@@ -73,6 +92,44 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
   EXPECT_EQ(pngText(thumbnailOf(notes)).at("Thumb::MTime"), "1600000001");
 }
 
+TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
+  const std::string notes = tree.write("notes.md", "# Notes\n");
+  EXPECT_EQ(run({notes}, {CacheFlavor::large, CacheFlavor::xLarge}), "1 0 0");
+  const std::pair<CacheFlavor, std::string> sizes[] = {{CacheFlavor::large, "198x256"},
+                                                       {CacheFlavor::xLarge, "396x512"}};
+  for (const auto& [flavor, size] : sizes) {
+    const std::string png = testing::readWholeFile(thumbnailOf(notes, flavor));
+    ASSERT_GE(png.size(), 24u);
+    const auto side = [&](std::size_t at) {
+      return std::to_string((static_cast<unsigned char>(png[at + 2]) << 8) |
+                            static_cast<unsigned char>(png[at + 3]));
+    };
+    EXPECT_EQ(side(16) + "x" + side(20), size);
+  }
+  // Fresh only when fresh in every flavor asked for.
+  EXPECT_EQ(run({notes}, {CacheFlavor::xLarge, CacheFlavor::large}), "0 1 0");
+  EXPECT_EQ(run({notes}, {CacheFlavor::normal, CacheFlavor::large}), "1 0 0");
+}
+
+// Reading failures themselves are recorded by a run as an ordinary user, in
+// tests/service/cli_test.py; here, what a recorded failure does to later runs.
+TEST_F(BuildCache, SkipsRecordedFailuresUntilTheFileChangesOrForced) {
+  const std::string notes = tree.write("notes.md", "# Notes\n");
+  setModificationTime(notes, 1'600'000'000);
+  recordFailure(notes, 1'600'000'000);
+  EXPECT_EQ(run({tree.path()}), "0 0 0 1");
+  EXPECT_EQ(log.str().find('\n'), std::string::npos) << "reported again: " << log.str();
+  EXPECT_EQ(run({tree.path()}, {CacheFlavor::large}, true), "1 0 0");
+  EXPECT_EQ(run({tree.path()}, {CacheFlavor::large}, true), "1 0 0");  // even when fresh
+
+  recordFailure(notes, 1'600'000'000);
+  setModificationTime(notes, 1'600'000'001);
+  EXPECT_EQ(run({tree.path()}), "1 0 0");
+  const std::string entry =
+      failDirectory(cache.path()) + "/" + thumbnailFileName(*fileUriOf(notes));
+  EXPECT_NE(::access(entry.c_str(), F_OK), 0) << "a void failure record was kept";
+}
+
 TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
   const std::string doc = tree.write("doc.md", "text\n");
   EXPECT_EQ(run({tree.path() + "/missing.md", doc}), "1 0 1");
@@ -86,7 +143,8 @@ TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(
       out.str().starts_with("'" + tree.path() + "/x.md': No such file or directory\n'" + blocked +
-                            "/thumbnails/large': Not a directory\n0 made, 0 fresh, 2 failed in "))
+                            "/thumbnails/large': Not a directory\n0 made, 0 fresh, 2 failed, 0 "
+                            "failed earlier in "))
       << out.str();
 }
 

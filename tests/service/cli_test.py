@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """The command line as hosts and scripts see it: --skim's exact JSON form,
-file URLs, page sizes in pixels, output formats and one-line errors.
+file URLs, page sizes in pixels, output formats, an OUTPUT the host made,
+one-line errors, and what --cache records of files it cannot read.
 
 usage: cli_test.py EXECUTABLE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
 """
+import hashlib
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -18,9 +21,33 @@ import urllib.parse
 EXE = None
 
 
-def run(*args):
+def run(*args, env=None, preexec=None):
     return subprocess.run([EXE, *args], capture_output=True, timeout=20,
-                          stdin=subprocess.DEVNULL)
+                          stdin=subprocess.DEVNULL, env=env, preexec_fn=preexec)
+
+
+def as_nobody():
+    # Root reads anything; a file it cannot read needs an ordinary user.
+    if os.geteuid() == 0:
+        os.setgid(65534)
+        os.setuid(65534)
+
+
+def png_text(path):
+    """(width, height) and the tEXt chunks of a PNG."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos, size, text = 8, None, {}
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            size = struct.unpack(">II", body[:8])
+        if kind == b"tEXt":
+            key, value = body.split(b"\0", 1)
+            text[key.decode()] = value.decode()
+        pos += 12 + length
+    return size, text
 
 
 class CommandLine(unittest.TestCase):
@@ -76,20 +103,78 @@ class CommandLine(unittest.TestCase):
             got = struct.unpack(">II", head[16:24]) if name.endswith("png") else head[:5]
             self.assertEqual(got, want, opts)
 
+    def test_fills_an_empty_output_the_host_made_and_holds_open(self):
+        # Xfce's thumbnail service reads the image back through its own handle.
+        out = os.path.join(self.dir, "host.png")
+        fd = os.open(out, os.O_RDWR | os.O_CREAT, 0o600)
+        try:
+            proc = run(self.src, out)
+            self.assertEqual((proc.returncode, proc.stderr), (0, b""))
+            self.assertEqual(os.pread(fd, 8, 0), b"\x89PNG\r\n\x1a\n")
+            self.assertEqual(os.fstat(fd).st_ino, os.stat(out).st_ino)
+            self.assertEqual(os.stat(out).st_mode & 0o777, 0o600)
+        finally:
+            os.close(fd)
+
     def test_usage_errors_are_one_line_and_write_nothing(self):
         out = os.path.join(self.dir, "never.png")
         for args, mentions in [([], b"missing"), (["-s", "5000", self.src, out], b"4096"),
-                               (["-s", "12\n3", self.src, out], b"12\\n3")]:
-            self.assert_failed(run(*args), mentions)
+                               (["-s", "12\n3", self.src, out], b"12\\n3"),
+                               (["-s", "256", "--cache", self.dir], b"-s"),
+                               (["--cache", "--flavor", "a\nb", self.dir], b"'a\\nb'"),
+                               (["--cache", "-j", "\x1b[2J", self.dir], b"'\\x1b[2J'"),
+                               (["--bogus\rX", self.src, out], b"'--bogus\\x0dX'")]:
+            proc = run(*args)
+            self.assert_failed(proc, mentions)
+            self.assertTrue(proc.stderr.startswith(b"tamsel-thumbnail: "), proc.stderr)
         self.assertFalse(os.path.exists(out))
 
     def test_help_fits_a_screen_and_version_is_one_line(self):
-        proc = run("--help")
-        self.assertEqual(proc.returncode, 0)
-        self.assertIn(b"-s SIZE", proc.stdout)
-        self.assertLessEqual(proc.stdout.count(b"\n"), 24)
-        self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
-        self.assertRegex(run("--version").stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
+        for args in (["--help"], ["--cache", "--help"], ["-s", "junk", "-h"]):
+            proc = run(*args)
+            self.assertEqual(proc.returncode, 0, args)
+            self.assertIn(b"-s SIZE", proc.stdout)
+            self.assertLessEqual(proc.stdout.count(b"\n"), 24)
+            self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
+        for args in (["--version"], ["--cache", "x", "--version"]):
+            self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
+
+    def test_cache_records_a_file_it_cannot_read_until_it_changes(self):
+        os.chmod(self.dir, 0o777)
+        tree = os.path.join(self.dir, "tree")
+        os.mkdir(tree, 0o755)
+        secret = os.path.join(tree, "secret.md")
+        with open(secret, "wb") as f:
+            f.write(b"# Secret\n")
+        os.chmod(secret, 0)
+        shutil.copy(self.src, tree)
+        env = dict(os.environ, XDG_CACHE_HOME=os.path.join(self.dir, "cache"))
+
+        def cache(*options):
+            proc = run("--cache", "-j", "1", *options, tree, env=env, preexec=as_nobody)
+            lines = proc.stderr.decode().splitlines()
+            return proc.returncode, lines[:-1], re.sub(r" in [\d.]+ s$", "", lines[-1])
+
+        self.assertEqual(cache(), (1, ["'%s': Permission denied" % secret],
+                                   "1 made, 0 fresh, 1 failed, 0 failed earlier"))
+        uri = "file://" + urllib.parse.quote(secret)
+        version = run("--version").stdout.split()[1].decode()
+        entry = os.path.join(self.dir, "cache/thumbnails/fail", "tamsel-thumbnail-" + version,
+                             hashlib.md5(uri.encode()).hexdigest() + ".png")
+        size, text = png_text(entry)
+        self.assertEqual((size, text["Thumb::URI"], text["Thumb::MTime"]),
+                         ((1, 1), uri, str(int(os.stat(secret).st_mtime))))
+        self.assertEqual(os.stat(entry).st_mode & 0o777, 0o600)
+        self.assertEqual(cache(), (0, [], "0 made, 1 fresh, 0 failed, 1 failed earlier"))
+        # A permission change keeps the mtime, and so the record: --force retries.
+        os.chmod(secret, 0o644)
+        self.assertEqual(cache(), (0, [], "0 made, 1 fresh, 0 failed, 1 failed earlier"))
+        self.assertEqual(cache("--force"), (0, [], "2 made, 0 fresh, 0 failed, 0 failed earlier"))
+        self.assertFalse(os.path.exists(entry))
+        # A new mtime is tried again, without --force.
+        os.chmod(secret, 0)
+        os.utime(secret, (1, 1))
+        self.assertEqual(cache()[2], "0 made, 1 fresh, 1 failed, 0 failed earlier")
 
 
 if __name__ == "__main__":

@@ -1,10 +1,15 @@
 #include "platform/document_head.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "platform/replacement_file.h"
 #include "support/scratch_directory.h"
@@ -16,20 +21,42 @@ using testing::readWholeFile;
 
 TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
   const testing::ScratchDirectory dir;
-  EXPECT_EQ(readDocumentHead(dir.write("empty.md", "")), "");
   const std::string exact(documentHeadLimit, 'a');
-  EXPECT_EQ(readDocumentHead(dir.write("exact.md", exact)), exact);
-  EXPECT_EQ(readDocumentHead(dir.write("big.md", exact + "tail")), exact);
+  for (const auto& [name, bytes, head] : {std::tuple{"empty.md", std::string(), std::string()},
+                                          {"exact.md", exact, exact},
+                                          {"big.md", exact + "tail", exact}}) {
+    const DocumentHead read = readDocumentHead(dir.write(name, bytes));
+    EXPECT_EQ(read.bytes, head) << name;
+    EXPECT_FALSE(read.error) << name << ": " << read.error.message();
+  }
 }
 
-TEST(DocumentHeadTest, AnythingButARegularFileIsEmptyAndNeverBlocks) {
+TEST(DocumentHeadTest, AnythingButARegularFileIsAnErrorAndNeverBlocks) {
   const testing::ScratchDirectory dir;
   // A FIFO with no writer would block a plain open or read forever.
   ASSERT_EQ(::mkfifo((dir / "pipe.md").c_str(), 0600), 0);
-  for (const std::string& path : {dir / "pipe.md", dir.path(), std::string("/dev/zero"),
-                                  std::string("/dev/null"), dir / "absent.md"}) {
-    EXPECT_EQ(readDocumentHead(path), "") << path;
+  sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+  const std::string socketPath = dir / "socket.md";
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, socketPath.c_str());
+  const UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM, 0));
+  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+
+  const std::pair<std::string, std::error_code> cases[] = {
+      {dir / "pipe.md", DocumentError::fifo},
+      {socketPath, DocumentError::socket},
+      {"/dev/zero", DocumentError::device},
+      {"/dev/null", DocumentError::device},
+      {dir.path(), std::error_code(EISDIR, std::generic_category())},
+      {dir / "absent.md", std::error_code(ENOENT, std::generic_category())},
+  };
+  for (const auto& [path, error] : cases) {
+    const DocumentHead read = readDocumentHead(path);
+    EXPECT_EQ(read.error, error) << path << ": " << read.error.message();
+    EXPECT_EQ(read.bytes, "") << path;
+    EXPECT_EQ(documentProblem(path), error) << path;
   }
+  EXPECT_EQ(std::error_code(DocumentError::fifo).message(), "not a regular file (a FIFO)");
 }
 
 TEST(ReplacementFileTest, ReplacesWholeWithModeFromUmask) {
@@ -66,6 +93,55 @@ TEST(ReplacementFileTest, FailuresLeaveThePathAsItWas) {
   ASSERT_EQ(ReplacementFile(kept).open(), 0);
   EXPECT_EQ(readWholeFile(kept), "old");
   EXPECT_EQ(dir.entryCount(), 2);
+}
+
+// A host that made OUTPUT empty and holds it open reads the image through its
+// own descriptor, so only the same inode will do; anything else is replaced.
+TEST(ReplacementFileTest, FillsAnEmptyFileInPlaceWhenAsked) {
+  const testing::ScratchDirectory dir;
+  const struct {
+    const char* name;
+    std::string before;
+    EmptyFile empty;
+    bool sameFile;
+  } rows[] = {
+      {"host.png", "", EmptyFile::fill, true},
+      {"old.png", "old", EmptyFile::fill, false},
+      {"cache.png", "", EmptyFile::replace, false},
+  };
+  for (const auto& row : rows) {
+    const auto path = dir.write(row.name, row.before);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    const UniqueFd held(::open(path.c_str(), O_RDONLY));
+    struct stat before {};
+    ASSERT_EQ(::fstat(held.get(), &before), 0);
+    ReplacementFile file(path, std::nullopt, row.empty);
+    ASSERT_EQ(file.open(), 0) << row.name;
+    EXPECT_EQ(file.fillsInPlace(), row.sameFile) << row.name;
+    EXPECT_EQ(readWholeFile(path), row.before) << row.name;  // nothing before commit
+    ASSERT_EQ(file.commit("new"), 0) << row.name;
+
+    char seen[8] = {};
+    EXPECT_EQ(::pread(held.get(), seen, sizeof seen, 0),
+              row.sameFile ? 3 : ssize_t(row.before.size()))
+        << row.name;
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, row.sameFile) << row.name;
+    if (row.sameFile) {
+      EXPECT_EQ(after.st_mode & 0777, 0600u) << row.name;
+    }
+    EXPECT_EQ(readWholeFile(path), "new") << row.name;
+  }
+  EXPECT_EQ(dir.entryCount(), 3);
+
+  // Given up before commit, the host's file stays empty.
+  const auto abandoned = dir.write("abandoned.png", "");
+  {
+    ReplacementFile file(abandoned, std::nullopt, EmptyFile::fill);
+    ASSERT_EQ(file.open(), 0);
+  }
+  EXPECT_EQ(readWholeFile(abandoned), "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Installs the project into a scratch prefix and asks GNOME's own thumbnail
-factory for thumbnails of a Markdown and a plain-text file.
+factory for thumbnails of a Markdown and a plain-text file, and for one of a
+FIFO, which must fail (file managers then record the failure) rather than
+come back as an empty page.
 
 usage: gnome_thumbnail_test.py CMAKE BUILD_DIR
 Exits 77 (skipped) when not root: the prefix must lie below /usr, the only
@@ -38,7 +40,7 @@ def main():
         os.environ["XDG_CACHE_HOME"] = os.path.join(scratch, "cache")
         import gi
         gi.require_version("GnomeDesktop", "3.0")
-        from gi.repository import GnomeDesktop
+        from gi.repository import GLib, GnomeDesktop
 
         factory = GnomeDesktop.DesktopThumbnailFactory.new(
             GnomeDesktop.DesktopThumbnailSize.LARGE)
@@ -61,6 +63,15 @@ def main():
             found = factory.lookup(uri, mtime)
             assert found and found.startswith(scratch), "%s: lookup gave %r" % (name, found)
             print("%s -> %s" % (name, found))
+
+        pipe = os.path.join(scratch, "pipe.md")
+        os.mkfifo(pipe)
+        try:
+            pixbuf = factory.generate_thumbnail("file://" + pipe, "text/markdown", None)
+        except GLib.Error as error:
+            pixbuf = None
+            print("pipe.md -> %s" % error.message)
+        assert pixbuf is None, "pipe.md: a FIFO was drawn as a page"
         return 0
     finally:
         shutil.rmtree(prefix, ignore_errors=True)

@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
 
+#include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "render/recording_canvas.h"
 #include "support/scratch_directory.h"
@@ -27,7 +28,6 @@ Answer ask(const std::string& url, Size maximum) {
                                          answer.error = error;
                                        });
   EXPECT_EQ(answer.calls, 1) << url;
-  EXPECT_FALSE(answer.error) << url;
   return answer;
 }
 
@@ -63,14 +63,18 @@ TEST(ThumbnailProviderTest, SkimsUnderTheFileNameWithItsExtension) {
   }));
 }
 
-TEST(ThumbnailProviderTest, UnreadableDocumentsStillGetAnEmptyPage) {
+TEST(ThumbnailProviderTest, DocumentsThatCannotBeReadAreErrorsAndAnEmptyFileIsNot) {
   const testing::ScratchDirectory dir;
-  const auto empty =
-      paint(ask(*fileURLFromPath(dir.write("gone.md", "")), {256, 256}).reply.drawingBlock);
-  std::filesystem::remove(dir / "gone.md");
-  for (const std::string& url :
-       {*fileURLFromPath(dir / "gone.md"), "file://elsewhere" + dir / "gone.md"}) {
-    EXPECT_EQ(paint(ask(url, {256, 256}).reply.drawingBlock), empty) << url;
+  EXPECT_FALSE(ask(*fileURLFromPath(dir.write("empty.md", "")), {256, 256}).error);
+  const std::pair<std::string, std::error_code> cases[] = {
+      {*fileURLFromPath(dir / "gone.md"), std::error_code(ENOENT, std::generic_category())},
+      {*fileURLFromPath(dir.path()), std::error_code(EISDIR, std::generic_category())},
+      {"file://elsewhere" + dir / "empty.md", DocumentError::notLocal},
+  };
+  for (const auto& [url, error] : cases) {
+    const Answer answer = ask(url, {256, 256});
+    EXPECT_EQ(answer.error, error) << url;
+    EXPECT_FALSE(answer.reply.drawingBlock) << url;
   }
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,10 +12,15 @@ enum class CacheFlavor { normal, large, xLarge, xxLarge };
 
 // What `--cache` was asked to do.
 struct CacheOptions {
-  // Large is what current file managers ask for at their default zoom.
-  CacheFlavor flavor = CacheFlavor::large;
+  // Each document is read and skimmed once and drawn at each of these sizes,
+  // none twice. Large is what current file managers ask for at their default
+  // zoom; HiDPI desktops ask for x-large or xx-large.
+  std::vector<CacheFlavor> flavors{CacheFlavor::large};
   // Worker threads; 0 means one per hardware thread.
   unsigned jobs = 0;
+  // Draw every document again, even one with fresh thumbnails or a fresh
+  // record of an earlier failure.
+  bool force = false;
   // Files and directories to cover, as given (relative paths are taken from
   // the current directory). Never empty once parsed.
   std::vector<std::string> paths;
@@ -38,15 +42,13 @@ int flavorMaximum(CacheFlavor flavor);
 // The flavor named `name`, as flavorName spells it.
 std::optional<CacheFlavor> flavorFromName(std::string_view name);
 
-// Parses the arguments of `--cache [--flavor F] [-j N] PATH...`. `args` are the
-// command-line words after the program name; "--cache" itself may appear and
-// is ignored. Accepts "--flavor F", "--flavor=F", "-j N", "-jN", "--jobs N",
-// "--jobs=N", and "--" to end options. On a bad or missing value, an unknown
-// option or no PATH, returns nullopt and sets `error` to one line for the user.
-std::optional<CacheOptions> parseCacheArgs(std::span<const std::string> args, std::string& error);
+// A comma-separated list of flavor names ("large,x-large"), in the order
+// given, each once. nullopt when any item is not a flavor name (an empty item
+// included).
+std::optional<std::vector<CacheFlavor>> parseFlavorList(std::string_view text);
 
-// The usage line printed with a parse error.
-constexpr std::string_view cacheUsage =
-    "usage: tamsel-thumbnail --cache [--flavor normal|large|x-large|xx-large] [-j N] PATH...";
+// A worker count: a whole decimal number from 1 to maxCacheJobs, nothing
+// before or after it.
+std::optional<unsigned> parseJobs(std::string_view text);
 
 }  // namespace tamsel

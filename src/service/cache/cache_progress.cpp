@@ -42,7 +42,8 @@ std::string summaryLine(const CacheCounts& counts, double seconds) {
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", seconds);
   return std::to_string(counts.made) + " made, " + std::to_string(counts.fresh) + " fresh, " +
-         std::to_string(counts.failed) + " failed in " + time + " s";
+         std::to_string(counts.failed) + " failed, " + std::to_string(counts.failedEarlier) +
+         " failed earlier in " + time + " s";
 }
 
 CacheReporter::CacheReporter(std::ostream& out, bool showProgress)

@@ -13,6 +13,8 @@ struct CacheCounts {
   std::size_t made = 0;    // rendered and written
   std::size_t fresh = 0;   // already cached for the file as it is
   std::size_t failed = 0;  // reported on a line of their own
+  // Skipped: their failure is recorded for the file as it is.
+  std::size_t failedEarlier = 0;
 };
 
 // Redraws of the progress line per second at most: smooth to the eye, and
@@ -31,7 +33,7 @@ constexpr std::size_t progressBarWidth = 24;
 std::string progressLine(std::size_t done, std::size_t total, double seconds);
 
 // The closing line, without line break, e.g.
-// "1990 made, 10 fresh, 0 failed in 1.31 s".
+// "1990 made, 10 fresh, 0 failed, 2 failed earlier in 1.31 s".
 std::string summaryLine(const CacheCounts& counts, double seconds);
 
 // What a person sees of a run, on one stream (stderr): a line per failure and a

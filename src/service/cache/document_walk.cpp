@@ -2,13 +2,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <set>
 #include <unordered_set>
 #include <utility>
@@ -24,14 +23,18 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-struct FreeDeleter {
-  void operator()(char* p) const { std::free(p); }
+struct GFreeDeleter {
+  void operator()(char* p) const { g_free(p); }
 };
 
-std::optional<std::string> canonicalPath(const std::string& path) {
-  const std::unique_ptr<char, FreeDeleter> resolved(::realpath(path.c_str(), nullptr));
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
+// The absolute form of `path` by text alone, as GIO gives it to a file
+// manager: joined to the current directory, "." and ".." resolved, repeated
+// slashes collapsed, symbolic links kept. A folder reached through a link is
+// browsed, and its thumbnails looked up, under the link's path.
+std::string absolutePath(const std::string& path) {
+  const std::unique_ptr<char, GFreeDeleter> absolute(
+      g_canonicalize_filename(path.c_str(), nullptr));
+  return absolute.get();
 }
 
 std::string joinPath(const std::string& directory, std::string_view name) {
@@ -92,14 +95,9 @@ class Walker {
       return;
     }
     if (S_ISDIR(info.st_mode)) {
-      auto root = canonicalPath(path);
-      if (!root) {
-        problem_(path, errno);
-        return;
-      }
-      roots.push_back(std::move(*root));
+      roots.push_back(absolutePath(path));
     } else if (S_ISREG(info.st_mode)) {
-      addNamedFile(path);
+      addNamedFile(absolutePath(path));
     }
   }
 
@@ -115,18 +113,11 @@ class Walker {
   DocumentList take() { return std::move(list_); }
 
  private:
+  // `path` is absolute, as absolutePath gives it.
   void addNamedFile(const std::string& path) {
+    if (!namedFiles_.insert(path).second) return;
     const auto slash = path.find_last_of('/');
-    const std::string parent =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const auto directory = canonicalPath(parent);
-    if (!directory) {
-      problem_(path, errno);
-      return;
-    }
-    if (!namedFiles_.insert(joinPath(*directory, name)).second) return;
-    addDocument(addDirectory(*directory), name);
+    addDocument(addDirectory(slash == 0 ? "/" : path.substr(0, slash)), path.substr(slash + 1));
   }
 
   void walkDirectory(std::uint32_t index, std::vector<std::uint32_t>& pending) {

@@ -20,7 +20,9 @@ struct CacheDocument {
 // shared by their files, so memory grows by little more than a file name per
 // document.
 struct DocumentList {
-  std::vector<std::string> directories;  // absolute, free of symbolic links
+  // Absolute paths as named and walked, normalised by text alone ("." and
+  // ".." resolved, repeated "/" collapsed); symbolic links are kept.
+  std::vector<std::string> directories;
   std::vector<CacheDocument> documents;
 
   // The document's absolute path: its directory, "/", its name.
@@ -42,8 +44,11 @@ using WalkProblem = std::function<void(const std::string& path, int error)>;
 // - A file is a document when claimedTypeOf() claims its name; anything else
 //   (other types, devices, FIFOs) is passed over silently. The same file named
 //   twice is one document.
-// - Directories are made canonical (realpath), so a document's path, and with
-//   it its URI, is the one a file manager browsing to it would use.
+// - Paths are made absolute by text, not by resolving symbolic links, so a
+//   document's path, and with it its URI, is the one a file manager browsing
+//   to it would use: below a link "~/Notes" to "/data/notes", documents are
+//   "~/Notes/...". A folder reached again by any path (a link loop, overlapping
+//   paths) is searched only the first time.
 // Reports each path that does not exist and each directory that cannot be
 // read to `problem`, then goes on. Single-threaded; reads no file contents.
 DocumentList findDocuments(std::span<const std::string> paths, const WalkProblem& problem);

@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::string_view software = "tamsel-thumbnail " TAMSEL_CACHE_VERSION;
 
-enum class Outcome { made, fresh, failed };
+enum class Outcome { made, fresh, failed, failedEarlier };
 
 struct Result {
   Outcome outcome;
@@ -36,14 +36,37 @@ Result failure(std::string cause) {
   return {.outcome = Outcome::failed, .cause = std::move(cause)};
 }
 
-// What every worker reads and nothing writes.
-struct RunSetup {
-  const DocumentList& documents;
+// One size the documents are drawn at.
+struct FlavorTarget {
   std::string directory;  // the flavor's cache directory
   Size maximum;
 };
 
-Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
+// What every worker reads and nothing writes.
+struct RunSetup {
+  const DocumentList& documents;
+  std::vector<FlavorTarget> flavors;
+  std::string failDirectory;
+  bool force = false;
+};
+
+// The failure entry the thumbnail standard asks for: a 1 x 1 PNG with the
+// URI and mtime of the file as it failed. Best effort: the failure itself is
+// reported either way, and a missing entry only means trying again next run.
+void recordFailure(const RunSetup& setup, const std::string& name, const std::string& uri,
+                   std::int64_t mtime) {
+  const std::vector<PngText> text{
+      {.key = "Thumb::URI", .value = uri},
+      {.key = "Thumb::MTime", .value = std::to_string(mtime)},
+      {.key = "Software", .value = std::string(software)},
+  };
+  const auto image = renderImage(
+      1, 1, [](Canvas&) {}, ImageFormat::png, text);
+  if (!image || makeThumbnailDirectory(setup.failDirectory) != 0) return;
+  writeThumbnailFile(setup.failDirectory, name, *image);
+}
+
+Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
   const std::string path = setup.documents.pathOf(document);
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return failure(std::strerror(errno));
@@ -52,14 +75,25 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
 
   const std::string name = thumbnailFileName(*uri);
   const std::int64_t mtime = info.st_mtim.tv_sec;
-  if (isFreshThumbnail(setup.directory + "/" + name, *uri, mtime))
-    return {.outcome = Outcome::fresh, .cause = {}};
+  std::vector<const FlavorTarget*> stale;
+  for (const FlavorTarget& flavor : setup.flavors) {
+    if (setup.force || !isFreshThumbnail(flavor.directory + "/" + name, *uri, mtime)) {
+      stale.push_back(&flavor);
+    }
+  }
+  if (stale.empty()) return {.outcome = Outcome::fresh, .cause = {}};
+  const std::string failEntry = setup.failDirectory + "/" + name;
+  if (!setup.force && isFreshThumbnail(failEntry, *uri, mtime)) {
+    return {.outcome = Outcome::failedEarlier, .cause = {}};
+  }
 
-  // The single-file thumbnailer's path, so both draw the same page.
-  std::optional<ThumbnailReply> reply;
-  ThumbnailProvider().provideThumbnail(
-      {.fileURL = *uri, .maximumSize = setup.maximum, .minimumSize = {}},
-      [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
+  // Read and skimmed once, drawn at each size; the single-file thumbnailer's
+  // skim and page, so both draw the same pixels.
+  FileSkim file = skimFile(path);
+  if (file.error) {
+    recordFailure(setup, name, *uri, mtime);
+    return failure(file.error.message());
+  }
   const std::vector<PngText> text{
       {.key = "Thumb::URI", .value = *uri},
       {.key = "Thumb::MTime", .value = std::to_string(mtime)},
@@ -67,12 +101,20 @@ Result makeThumbnail(const RunSetup& setup, const CacheDocument& document) {
       {.key = "Thumb::Mimetype", .value = std::string(document.mimeType)},
       {.key = "Software", .value = std::string(software)},
   };
-  const std::optional<std::string> image = renderReply(*reply, ImageFormat::png, text);
-  if (!image) return failure("cannot draw the thumbnail");
-
-  if (const int error = writeThumbnailFile(setup.directory, name, *image)) {
-    return failure("cannot write " + setup.directory + "/" + name + ": " + std::strerror(error));
+  for (const FlavorTarget* flavor : stale) {
+    const ThumbnailReply reply = replyForSkim(file.skim, flavor->maximum, {});
+    const std::optional<std::string> image = renderReply(reply, ImageFormat::png, text);
+    if (!image) {
+      recordFailure(setup, name, *uri, mtime);
+      return failure("cannot draw the thumbnail");
+    }
+    if (const int error = writeThumbnailFile(flavor->directory, name, *image)) {
+      return failure("cannot write " + flavor->directory + "/" + name + ": " +
+                     std::strerror(error));
+    }
   }
+  // A failure recorded for an older version of the file is void now.
+  ::unlink(failEntry.c_str());
   return {.outcome = Outcome::made, .cause = {}};
 }
 
@@ -82,6 +124,7 @@ struct SharedProgress {
   std::atomic<std::size_t> made{0};
   std::atomic<std::size_t> fresh{0};
   std::atomic<std::size_t> failed{0};
+  std::atomic<std::size_t> failedEarlier{0};
   std::atomic<std::size_t> done{0};
 
   std::mutex mutex;  // guards workersLeft, for the progress thread's wait
@@ -92,7 +135,7 @@ struct SharedProgress {
 void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter) {
   const auto& documents = setup.documents.documents;
   for (std::size_t i = shared.next++; i < documents.size(); i = shared.next++) {
-    const Result result = makeThumbnail(setup, documents[i]);
+    const Result result = makeThumbnails(setup, documents[i]);
     switch (result.outcome) {
       case Outcome::made:
         ++shared.made;
@@ -103,6 +146,9 @@ void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter
       case Outcome::failed:
         ++shared.failed;
         reporter.failed(setup.documents.pathOf(documents[i]), result.cause);
+        break;
+      case Outcome::failedEarlier:
+        ++shared.failedEarlier;
         break;
     }
     ++shared.done;
@@ -131,18 +177,23 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
 
   const std::string cacheHome =
       options.cacheHome.empty() ? environmentCacheHome() : options.cacheHome;
-  const RunSetup setup{
-      .documents = documents,
-      .directory = thumbnailDirectory(cacheHome, options.flavor),
-      .maximum = {.width = static_cast<double>(flavorMaximum(options.flavor)),
-                  .height = static_cast<double>(flavorMaximum(options.flavor))},
-  };
+  RunSetup setup{.documents = documents,
+                 .flavors = {},
+                 .failDirectory = failDirectory(cacheHome),
+                 .force = options.force};
+  for (const CacheFlavor flavor : options.flavors) {
+    const auto side = static_cast<double>(flavorMaximum(flavor));
+    setup.flavors.push_back({.directory = thumbnailDirectory(cacheHome, flavor),
+                             .maximum = {.width = side, .height = side}});
+  }
   if (documents.documents.empty()) return {.failed = walkFailures};
 
   // One line for the directory rather than one per document.
-  if (const int error = makeThumbnailDirectory(setup.directory)) {
-    reporter.failed(setup.directory, std::strerror(error));
-    return {.failed = walkFailures + documents.documents.size()};
+  for (const FlavorTarget& flavor : setup.flavors) {
+    if (const int error = makeThumbnailDirectory(flavor.directory)) {
+      reporter.failed(flavor.directory, std::strerror(error));
+      return {.failed = walkFailures + documents.documents.size()};
+    }
   }
 
   SharedProgress shared;
@@ -161,7 +212,14 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
     }
   }
   threads.clear();
-  return {.made = shared.made, .fresh = shared.fresh, .failed = walkFailures + shared.failed};
+  return {.made = shared.made,
+          .fresh = shared.fresh,
+          .failed = walkFailures + shared.failed,
+          .failedEarlier = shared.failedEarlier};
+}
+
+std::string failDirectory(const std::string& cacheHome) {
+  return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_CACHE_VERSION;
 }
 
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress) {
