@@ -2,11 +2,12 @@
 """The command line as hosts and scripts see it: --skim's exact JSON form,
 file URLs, page sizes in pixels, output formats and one-line errors.
 
-usage: cli_test.py EXECUTABLE
+usage: cli_test.py EXECUTABLE MANUAL_SOURCE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
 """
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -16,6 +17,11 @@ import unittest
 import urllib.parse
 
 EXE = None
+MANUAL = None
+
+# An option as --help and the manual write it: "-s", "--size", or "--" alone;
+# not the hyphen inside a word ("x-large") or a quoted "-".
+OPTION = re.compile(r'(?<![\w"-])(--?[a-z][a-z-]*|--(?![\w-]))')
 
 
 def run(*args):
@@ -91,7 +97,15 @@ class CommandLine(unittest.TestCase):
         self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
         self.assertRegex(run("--version").stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
 
+    def test_help_and_manual_name_the_same_options(self):
+        helped = set(OPTION.findall(run("--help").stdout.decode()))
+        with open(MANUAL) as f:
+            page = f.read()
+        options = re.search(r"^# OPTIONS$(.*?)^# ", page, re.M | re.S).group(1)
+        self.assertEqual(helped, set(OPTION.findall(options)))
+
 
 if __name__ == "__main__":
     EXE = os.path.abspath(sys.argv.pop(1))
+    MANUAL = sys.argv.pop(1)
     unittest.main(verbosity=1)
