@@ -23,6 +23,7 @@
 #include "service/command_line.h"
 #include "service/skim_json.h"
 #include "service/thumbnail_provider.h"
+#include "version.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 file URLs, page sizes in pixels, output formats, an OUTPUT the host made,
 one-line errors, and what --cache records of files it cannot read.
 
-usage: cli_test.py EXECUTABLE
+usage: cli_test.py EXECUTABLE MANUAL_SOURCE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
 """
 import hashlib
@@ -19,6 +19,11 @@ import unittest
 import urllib.parse
 
 EXE = None
+MANUAL = None
+
+# An option as --help and the manual write it: "-s", "--size", or "--" alone;
+# not the hyphen inside a word ("x-large") or a quoted "-".
+OPTION = re.compile(r'(?<![\w"-])(--?[a-z][a-z-]*|--(?![\w-]))')
 
 
 def run(*args, env=None, preexec=None):
@@ -176,7 +181,15 @@ class CommandLine(unittest.TestCase):
         os.utime(secret, (1, 1))
         self.assertEqual(cache()[2], "0 made, 1 fresh, 1 failed, 0 failed earlier")
 
+    def test_help_and_manual_name_the_same_options(self):
+        helped = set(OPTION.findall(run("--help").stdout.decode()))
+        with open(MANUAL) as f:
+            page = f.read()
+        options = re.search(r"^# OPTIONS$(.*?)^# ", page, re.M | re.S).group(1)
+        self.assertEqual(helped, set(OPTION.findall(options)))
+
 
 if __name__ == "__main__":
     EXE = os.path.abspath(sys.argv.pop(1))
+    MANUAL = sys.argv.pop(1)
     unittest.main(verbosity=1)

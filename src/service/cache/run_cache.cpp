@@ -19,11 +19,12 @@
 #include "service/cache/document_walk.h"
 #include "service/cache/thumbnail_file.h"
 #include "service/thumbnail_provider.h"
+#include "version.h"
 
 namespace tamsel {
 namespace {
 
-constexpr std::string_view software = "tamsel-thumbnail " TAMSEL_CACHE_VERSION;
+constexpr std::string_view software = "tamsel-thumbnail " TAMSEL_VERSION;
 
 enum class Outcome { made, fresh, failed, failedEarlier };
 
@@ -219,7 +220,7 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
 }
 
 std::string failDirectory(const std::string& cacheHome) {
-  return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_CACHE_VERSION;
+  return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_VERSION;
 }
 
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress) {

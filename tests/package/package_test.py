@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+"""Builds the Debian package as scripts/package does, unpacks it and checks
+what a user would get: the files, the thumbnailer entry's command, shared
+ICU, a thumbnail drawn by the packaged program, and the manual page.
+
+usage: package_test.py SOURCE_DIR WORK_DIR VERSION
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+EXPECTED_FILES = {
+    "usr/bin/tamsel-thumbnail",
+    "usr/share/thumbnailers/tamsel.thumbnailer",
+    "usr/share/man/man1/tamsel-thumbnail.1.gz",
+    "usr/share/doc/tamsel-thumbnail/README.md.gz",
+    "usr/share/doc/tamsel-thumbnail/changelog.gz",
+    "usr/share/doc/tamsel-thumbnail/changelog.Debian.gz",
+    "usr/share/doc/tamsel-thumbnail/copyright",
+    "usr/share/lintian/overrides/tamsel-thumbnail",
+}
+EXEC = "Exec=/usr/bin/tamsel-thumbnail -s %s %i %o"
+
+
+def run(*args, **kwargs):
+    return subprocess.run(args, check=True, capture_output=True, text=True, **kwargs)
+
+
+def check(condition, message):
+    if not condition:
+        raise SystemExit("package test: " + message)
+
+
+def main():
+    source, work, version = sys.argv[1:4]
+    os.makedirs(work, exist_ok=True)
+    env = dict(os.environ, TAMSEL_PACKAGE_DIR=work)
+    deb = run(os.path.join(source, "scripts/package"), "--no-lintian",
+              env=env).stdout.splitlines()[-1]
+    arch = run("dpkg-architecture", "-qDEB_HOST_ARCH").stdout.strip()
+    check(os.path.basename(deb) == "tamsel-thumbnail_%s-1_%s.deb" % (version, arch),
+          "%s is not the package of release %s (debian/changelog)" % (deb, version))
+
+    tree = tempfile.mkdtemp(prefix="tamsel-package-")
+    try:
+        run("dpkg-deb", "-x", deb, tree)
+        files = {os.path.relpath(os.path.join(d, f), tree)
+                 for d, _, names in os.walk(tree) for f in names}
+        check(files == EXPECTED_FILES, "files: extra %s, missing %s"
+              % (sorted(files - EXPECTED_FILES), sorted(EXPECTED_FILES - files)))
+
+        with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
+            check(EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC)
+
+        exe = os.path.join(tree, "usr/bin/tamsel-thumbnail")
+        needed = [line for line in run("readelf", "-d", exe).stdout.splitlines()
+                  if "(NEEDED)" in line]
+        for library in ("libicuuc.so", "libstdc++.so"):
+            check(any(library in line for line in needed), library + " is not linked shared")
+
+        png = os.path.join(tree, "readme.png")
+        run(exe, "-s", "256", os.path.join(source, "data/samples/readme.md"), png)
+        with open(png, "rb") as f:
+            head = f.read(24)
+        check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (198, 256),
+              "the packaged program drew no 198 x 256 PNG")
+
+        manual = os.path.join(tree, "usr/share/man/man1/tamsel-thumbnail.1.gz")
+        page = run("man", "--warnings", "-l", manual,
+                   env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
+        check(page.stderr == "", "man reports: " + page.stderr)
+        check("SYNOPSIS" in page.stdout and "XDG_CACHE_HOME" in page.stdout,
+              "the manual page renders empty or cut short")
+    finally:
+        shutil.rmtree(tree)
+    print("%s: checked" % deb)
+
+
+if __name__ == "__main__":
+    main()
