@@ -10,7 +10,7 @@
 
 namespace tamsel {
 
-std::string readDocumentHead(const std::string& path) {
+std::optional<std::string> tryReadDocumentHead(const std::string& path) {
   // O_NONBLOCK keeps open() itself from waiting on a FIFO with no writer; the
   // fstat check below then refuses to read from it at all.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -32,6 +32,10 @@ std::string readDocumentHead(const std::string& path) {
   }
   bytes.resize(filled);
   return bytes;
+}
+
+std::string readDocumentHead(const std::string& path) {
+  return tryReadDocumentHead(path).value_or(std::string());
 }
 
 int pathLookupError(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tamsel {
@@ -16,6 +17,11 @@ constexpr std::size_t documentHeadLimit = 65'536;
 // shrinks while being read gives the bytes read up to its new end. Cost and
 // memory are bounded by documentHeadLimit whatever the file's size.
 std::string readDocumentHead(const std::string& path);
+
+// As readDocumentHead, but nullopt instead of the empty string for anything
+// that is not a regular file or cannot be read, so a front end can tell a
+// failure from an empty document.
+std::optional<std::string> tryReadDocumentHead(const std::string& path);
 
 // 0 when `path` names something that exists (following symbolic links);
 // otherwise the errno of the failed lookup, e.g. ENOENT or EACCES. Lets a
