@@ -187,6 +187,13 @@ std::optional<std::string> renderPng(double width, double height,
 
 }  // namespace
 
+bool paintSurface(cairo_surface_t* surface, double height,
+                  const std::function<void(Canvas&)>& paint) {
+  bool ok = false;
+  paintPage(surface, height, paint, ok);
+  return ok;
+}
+
 std::optional<std::string> renderImage(double width, double height,
                                        const std::function<void(Canvas&)>& paint,
                                        ImageFormat format, const std::vector<PngText>& pngText) {

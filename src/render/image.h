@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cairo.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -33,5 +35,13 @@ std::optional<std::string> renderImage(double width, double height,
                                        const std::function<void(Canvas&)>& paint,
                                        ImageFormat format = ImageFormat::png,
                                        const std::vector<PngText>& pngText = {});
+
+// Paints on `surface`, a Cairo surface the caller owns, as renderImage paints
+// its pages: the whole surface white, then `paint` on a y-up canvas `height`
+// points tall whose origin is the surface's lower left. So a surface of the
+// same pixel size gets the same pixels as renderImage's PNG. The caller
+// flushes or finishes the surface before reading it. False when Cairo fails.
+bool paintSurface(cairo_surface_t* surface, double height,
+                  const std::function<void(Canvas&)>& paint);
 
 }  // namespace tamsel
