@@ -23,6 +23,14 @@ EXPECTED_FILES = {
     "usr/share/lintian/overrides/tamsel-thumbnail",
 }
 EXEC = "Exec=/usr/bin/tamsel-thumbnail -s %s %i %o"
+# The KDE plugin's own package, beside the main one; MULTIARCH is filled in.
+KDE_FILES = {
+    "usr/lib/MULTIARCH/qt5/plugins/kf5/thumbcreator/tamselthumbnail.so",
+    "usr/share/doc/tamsel-thumbnail-kde/changelog.gz",
+    "usr/share/doc/tamsel-thumbnail-kde/changelog.Debian.gz",
+    "usr/share/doc/tamsel-thumbnail-kde/copyright",
+    "usr/share/lintian/overrides/tamsel-thumbnail-kde",
+}
 
 
 def run(*args, **kwargs):
@@ -32,6 +40,14 @@ def run(*args, **kwargs):
 def check(condition, message):
     if not condition:
         raise SystemExit("package test: " + message)
+
+
+def check_files(deb, tree, expected):
+    run("dpkg-deb", "-x", deb, tree)
+    files = {os.path.relpath(os.path.join(d, f), tree)
+             for d, _, names in os.walk(tree) for f in names}
+    check(files == expected, "%s: extra %s, missing %s"
+          % (os.path.basename(deb), sorted(files - expected), sorted(expected - files)))
 
 
 def main():
@@ -46,11 +62,12 @@ def main():
 
     tree = tempfile.mkdtemp(prefix="tamsel-package-")
     try:
-        run("dpkg-deb", "-x", deb, tree)
-        files = {os.path.relpath(os.path.join(d, f), tree)
-                 for d, _, names in os.walk(tree) for f in names}
-        check(files == EXPECTED_FILES, "files: extra %s, missing %s"
-              % (sorted(files - EXPECTED_FILES), sorted(EXPECTED_FILES - files)))
+        check_files(deb, tree, EXPECTED_FILES)
+        multiarch = run("dpkg-architecture", "-qDEB_HOST_MULTIARCH").stdout.strip()
+        kde = os.path.join(os.path.dirname(deb),
+                           os.path.basename(deb).replace("tamsel-thumbnail_", "tamsel-thumbnail-kde_"))
+        check_files(kde, os.path.join(tree, "kde"),
+                    {f.replace("MULTIARCH", multiarch) for f in KDE_FILES})
 
         with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
             check(EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC)
