@@ -8,6 +8,7 @@
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "render/draw_skim.h"
+#include "render/font_setup.h"
 #include "render/handles.h"
 #include "render/image.h"
 #include "service/command_line.h"
@@ -38,7 +39,11 @@ bool paintInto(QImage& image, const MarkdownSkim& page, const Size& size) {
 }  // namespace
 
 PageCreator::PageCreator(QObject* parent, const QVariantList& args)
-    : KIO::ThumbnailCreator(parent, args) {}
+    : KIO::ThumbnailCreator(parent, args) {
+  // The worker is shared with other plugins, which draw with the system's
+  // font configuration.
+  keepSystemFontConfig();
+}
 
 KIO::ThumbnailResult PageCreator::create(const KIO::ThumbnailRequest& request) {
   const QSize target = request.targetSize();

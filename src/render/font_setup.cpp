@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -135,10 +136,19 @@ FcConfigHandle pageFontConfig() {
 
 }  // namespace detail
 
+namespace {
+std::atomic<bool> systemConfigKept{false};
+}  // namespace
+
+void keepSystemFontConfig() {
+  systemConfigKept.store(true, std::memory_order_relaxed);
+}
+
 void setUpFontConfig() {
   static const bool ready = [] {
     // Loaded here rather than by Pango's first font map, so that nothing
     // else asks fontconfig while it is still loading.
+    if (systemConfigKept.load(std::memory_order_relaxed)) return FcInit() == FcTrue;
     if (const detail::FcConfigHandle config = detail::pageFontConfig()) {
       return FcConfigSetCurrent(config.get()) == FcTrue;
     }

@@ -21,6 +21,13 @@ namespace tamsel {
 // loaded instead.
 void setUpFontConfig();
 
+// Makes setUpFontConfig leave fontconfig's own configuration in place, for
+// code that draws pages inside another program's process: the page's
+// configuration would become every font user's there, and other code may
+// ask for the named families it leaves out. Pages look the same either way.
+// Call it before the first page is drawn; later calls change nothing.
+void keepSystemFontConfig();
+
 // Loads on the calling thread what the text of a page `width` points wide,
 // painted into an image (renderImage's PNG), needs: the configuration above,
 // then the page's fonts and their metrics, title and body text first. Drawing

@@ -6,9 +6,11 @@
 
 #include <QImage>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/file_url.h"
+#include "render/handles.h"
 #include "service/thumbnail_provider.h"
 #include "support/recording_png.h"
 #include "support/scratch_directory.h"
@@ -36,6 +38,23 @@ testing::DecodedPng commandLinePage(const std::string& path, QSize target) {
       [&](ThumbnailReply answer, std::error_code) { reply = std::move(answer); });
   return testing::decodePng(renderReply(*reply, ImageFormat::png).value_or(""))
       .value_or(testing::DecodedPng{});
+}
+
+// Other plugins of the same worker keep the system's font configuration,
+// every conf.d file of it, named-family aliases included.
+TEST(PageCreator, LeavesTheProcessFontConfigurationAlone) {
+  ASSERT_TRUE(create(TAMSEL_SOURCE_DIR "/data/samples/readme.md", QSize(128, 128)).isValid());
+  const detail::FcConfigHandle full(FcInitLoadConfig());
+  const auto files = [](FcConfig* config) {
+    std::set<std::string> names;
+    FcStrList* list = FcConfigGetConfigFiles(config);
+    while (const FcChar8* name = FcStrListNext(list)) {
+      names.insert(reinterpret_cast<const char*>(name));
+    }
+    FcStrListDone(list);
+    return names;
+  };
+  EXPECT_EQ(files(FcConfigGetCurrent()), files(full.get()));
 }
 
 TEST(PageCreator, PaintsTheCommandLinesPixels) {
