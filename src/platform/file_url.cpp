@@ -2,23 +2,17 @@
 
 #include <glib.h>
 
-#include <memory>
+
+#include "platform/handle.h"
 
 namespace tamsel {
-namespace {
-
-struct GFreeDeleter {
-  void operator()(void* p) const { g_free(p); }
-};
-using GString = std::unique_ptr<char, GFreeDeleter>;
-
-}  // namespace
+namespace {}  // namespace
 
 std::optional<std::string> filePathFromURL(std::string_view url) {
   const std::string owned(url);
   char* host = nullptr;
-  GString path(g_filename_from_uri(owned.c_str(), &host, nullptr));
-  const GString hostOwner(host);
+  detail::GCharsHandle path(g_filename_from_uri(owned.c_str(), &host, nullptr));
+  const detail::GCharsHandle hostOwner(host);
   // GLib hands back the path of file://elsewhere/x as if it were ours.
   if (!path || (host && std::string_view(host) != "localhost")) return std::nullopt;
   return std::string(path.get());
@@ -30,10 +24,10 @@ std::optional<std::string> fileURLFromPath(const std::string& path) {
   // symbolic link.
   std::string absolute = path;
   if (!g_path_is_absolute(path.c_str())) {
-    GString cwd(g_get_current_dir());
+    detail::GCharsHandle cwd(g_get_current_dir());
     absolute = std::string(cwd.get()) + "/" + path;
   }
-  GString url(g_filename_to_uri(absolute.c_str(), nullptr, nullptr));
+  detail::GCharsHandle url(g_filename_to_uri(absolute.c_str(), nullptr, nullptr));
   if (!url) return std::nullopt;
   return std::string(url.get());
 }

@@ -5,21 +5,11 @@
 #include <glib-object.h>
 #include <pango/pango.h>
 
-#include <memory>
+#include "platform/handle.h"
 
-// Owning handles for every C object the renderer makes: each is released
-// exactly once, by the deleter its library prescribes.
+// Owning handles for every C object the renderer makes (platform/handle.h
+// has the template).
 namespace tamsel::detail {
-
-template <typename T, void (*release)(T*)>
-struct Releaser {
-  void operator()(T* handle) const {
-    if (handle) release(handle);
-  }
-};
-
-template <typename T, void (*release)(T*)>
-using Handle = std::unique_ptr<T, Releaser<T, release>>;
 
 inline void releaseGObject(void* object) {
   g_object_unref(object);

@@ -3,19 +3,15 @@
 #include <gio/gio.h>
 
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 // Defines thumbnailerMimeTypes, the entry's MimeType value.
 #include "claimed_mime_types.inc"
+#include "platform/handle.h"
 
 namespace tamsel {
 namespace {
-
-struct GFreeDeleter {
-  void operator()(void* p) const { g_free(p); }
-};
 
 std::vector<std::string_view> splitTypes(std::string_view list) {
   std::vector<std::string_view> types;
@@ -38,8 +34,7 @@ std::optional<std::string_view> claimedTypeOf(std::string_view fileName) {
   // By name, not content: sniffing would open and read every file of the tree
   // up front, while the name's glob lookup costs a few microseconds.
   const std::string name(fileName);
-  const std::unique_ptr<char, GFreeDeleter> type(
-      g_content_type_guess(name.c_str(), nullptr, 0, nullptr));
+  const detail::GCharsHandle type(g_content_type_guess(name.c_str(), nullptr, 0, nullptr));
   if (!type) return std::nullopt;
   const std::string_view guessed(type.get());
   for (const std::string_view claimed : claimedMimeTypes()) {

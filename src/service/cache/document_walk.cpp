@@ -7,33 +7,28 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <set>
 #include <unordered_set>
 #include <utility>
 
+#include "platform/handle.h"
 #include "platform/unique_fd.h"
 #include "service/cache/claimed_types.h"
 
 namespace tamsel {
 namespace {
 
-struct DirCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
-struct GFreeDeleter {
-  void operator()(char* p) const { g_free(p); }
-};
+void closeDir(DIR* dir) {
+  ::closedir(dir);
+}
+using DirHandle = detail::Handle<DIR, closeDir>;
 
 // The absolute form of `path` by text alone, as GIO gives it to a file
 // manager: joined to the current directory, "." and ".." resolved, repeated
 // slashes collapsed, symbolic links kept. A folder reached through a link is
 // browsed, and its thumbnails looked up, under the link's path.
 std::string absolutePath(const std::string& path) {
-  const std::unique_ptr<char, GFreeDeleter> absolute(
-      g_canonicalize_filename(path.c_str(), nullptr));
+  const detail::GCharsHandle absolute(g_canonicalize_filename(path.c_str(), nullptr));
   return absolute.get();
 }
 

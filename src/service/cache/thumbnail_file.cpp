@@ -8,18 +8,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <memory>
 
+#include "platform/handle.h"
 #include "platform/replacement_file.h"
 #include "platform/unique_fd.h"
 
 namespace tamsel {
 namespace {
-
-struct GFreeDeleter {
-  void operator()(void* p) const { g_free(p); }
-};
-using GCharPtr = std::unique_ptr<char, GFreeDeleter>;
 
 constexpr mode_t directoryMode = 0700;
 constexpr mode_t thumbnailMode = 0600;
@@ -82,13 +77,13 @@ int makeThumbnailDirectory(const std::string& directory) {
 }
 
 std::optional<std::string> fileUriOf(const std::string& absolutePath) {
-  const GCharPtr uri(g_filename_to_uri(absolutePath.c_str(), nullptr, nullptr));
+  const detail::GCharsHandle uri(g_filename_to_uri(absolutePath.c_str(), nullptr, nullptr));
   if (!uri) return std::nullopt;
   return std::string(uri.get());
 }
 
 std::string thumbnailFileName(std::string_view uri) {
-  const GCharPtr digest(
+  const detail::GCharsHandle digest(
       g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.data(), static_cast<gssize>(uri.size())));
   return std::string(digest.get()) + ".png";
 }
