@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <variant>
 
+#include "platform/read_file.h"
 #include "platform/unique_fd.h"
 
 namespace tamsel {
@@ -73,18 +74,10 @@ DocumentHead readDocumentHead(const std::string& path) {
   if (auto* error = std::get_if<std::error_code>(&opened)) return {.bytes = {}, .error = *error};
   const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
 
-  // Plain reads rather than a mapping: a mapped file that is truncated by
-  // someone else turns our next access into SIGBUS.
-  std::string bytes(documentHeadLimit, '\0');
-  std::size_t filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t got = ::read(fd.get(), bytes.data() + filled, bytes.size() - filled);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return {.bytes = {}, .error = fromErrno(errno)};
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
+  std::string bytes;
+  if (const int error = readUpTo(fd.get(), bytes, documentHeadLimit)) {
+    return {.bytes = {}, .error = fromErrno(error)};
   }
-  bytes.resize(filled);
   return {.bytes = std::move(bytes), .error = {}};
 }
 

@@ -2,7 +2,6 @@
 
 #include <glib.h>
 
-
 #include "platform/handle.h"
 
 namespace tamsel {

@@ -1,12 +1,10 @@
 #include "render/font_setup.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/read_file.h"
 #include "platform/unique_fd.h"
 #include "render/cairo_canvas.h"
 #include "render/fontconfig_xml.h"
@@ -35,7 +34,10 @@ constexpr std::array fullConfigVariables{"FONTCONFIG_FILE", "FONTCONFIG_PATH",
 // acts on a page's request.
 constexpr int userConfNumber = 50;
 
-constexpr std::size_t readChunk = 16'384;
+// fontconfig's files are a few KiB. One this large is not read in part, as
+// a cut file could look like nothing but aliases: it is kept, or fontconfig's
+// full configuration is used.
+constexpr std::size_t confFileLimit = 1 << 20;
 
 // Any text does: a page's fonts load with the first glyphs laid out in them.
 constexpr std::string_view fontSample = "Tamsel";
@@ -44,14 +46,10 @@ std::optional<std::string> readFile(const std::string& path) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return std::nullopt;
   std::string text;
-  std::array<char, readChunk> chunk;
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return std::nullopt;
-    if (got == 0) return text;
-    text.append(chunk.data(), static_cast<std::size_t>(got));
+  if (readUpTo(fd.get(), text, confFileLimit) != 0 || text.size() == confFileLimit) {
+    return std::nullopt;
   }
+  return text;
 }
 
 // What fontconfig would find for `name` along its configuration path.

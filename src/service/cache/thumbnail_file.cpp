@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/handle.h"
+#include "platform/read_file.h"
 #include "platform/replacement_file.h"
 #include "platform/unique_fd.h"
 
@@ -29,23 +30,6 @@ std::uint32_t bigEndian32(std::string_view bytes) {
   std::uint32_t value = 0;
   for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
   return value;
-}
-
-// Reads from the start of `fd` until `bytes` holds `want` bytes or the file
-// ends. False on a read error.
-bool readUpTo(int fd, std::string& bytes, std::size_t want) {
-  std::size_t filled = bytes.size();
-  bytes.resize(want);
-  while (filled < want) {
-    const ssize_t got =
-        ::pread(fd, bytes.data() + filled, want - filled, static_cast<off_t>(filled));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  bytes.resize(filled);
-  return true;
 }
 
 std::optional<std::int64_t> parseSeconds(std::string_view text) {
@@ -134,10 +118,10 @@ bool isFreshThumbnail(const std::string& thumbnailPath, std::string_view uri, st
   if (!fd) return false;
 
   std::string bytes;
-  if (!readUpTo(fd.get(), bytes, pngTextFirstRead)) return false;
+  if (readUpTo(fd.get(), bytes, pngTextFirstRead) != 0) return false;
   PngLeadingText text = readPngLeadingText(bytes);
   if (text.status == PngLeadingText::Status::truncated && bytes.size() == pngTextFirstRead) {
-    if (!readUpTo(fd.get(), bytes, pngTextReadLimit)) return false;
+    if (readUpTo(fd.get(), bytes, pngTextReadLimit) != 0) return false;
     text = readPngLeadingText(bytes);
   }
   if (text.status != PngLeadingText::Status::complete) return false;
