@@ -18,6 +18,7 @@
 #include "render/handles.h"
 #include "render/image.h"
 #include "service/thumbnail_size.h"
+#include "skim/decode.h"
 #include "skim/skim.h"
 
 namespace {
@@ -45,7 +46,7 @@ void runOnce(const char* label, const std::string& path, double side) {
   using namespace tamsel;
   const Size size = thumbnailSize({side, side}, {0, 0});
   auto last = Clock::now();
-  const std::string bytes = readDocumentHead(path).bytes;
+  const std::string bytes = readDocumentHead(path, decodeByteLimit).bytes;
   const double read = msSince(last);
   const MarkdownSkim page = skim(bytes, "document.md");
   const double skimmed = msSince(last);

@@ -13,6 +13,7 @@
 #include "render/image.h"
 #include "service/command_line.h"
 #include "service/thumbnail_size.h"
+#include "skim/decode.h"
 #include "skim/skim.h"
 
 namespace tamsel {
@@ -53,7 +54,7 @@ KIO::ThumbnailResult PageCreator::create(const KIO::ThumbnailRequest& request) {
   const std::string path = QFile::encodeName(request.url().toLocalFile()).toStdString();
   // Unlike the empty page of an empty file, a file that cannot be read fails,
   // so KIO records the failure instead of caching a blank page.
-  const DocumentHead head = readDocumentHead(path);
+  const DocumentHead head = readDocumentHead(path, decodeByteLimit);
   if (head.error) return KIO::ThumbnailResult::fail();
 
   const Size size = thumbnailSize({.width = static_cast<double>(target.width()),

@@ -21,7 +21,7 @@ class PageCreator final : public KIO::ThumbnailCreator {
   // same pixels as `tamsel-thumbnail --max WxH` of that size. Fails for a URL
   // that is not a local file, a target side that is not positive or
   // exceeds pageSideLimit, and a file that is not a readable regular file.
-  // Reads at most documentHeadLimit bytes and never waits on a FIFO.
+  // Reads at most decodeByteLimit bytes and never waits on a FIFO.
   KIO::ThumbnailResult create(const KIO::ThumbnailRequest& request) override;
 };
 

@@ -69,13 +69,13 @@ std::error_code make_error_code(DocumentError error) {
   return {static_cast<int>(error), documentCategory()};
 }
 
-DocumentHead readDocumentHead(const std::string& path) {
+DocumentHead readDocumentHead(const std::string& path, std::size_t limit) {
   auto opened = openDocument(path);
   if (auto* error = std::get_if<std::error_code>(&opened)) return {.bytes = {}, .error = *error};
   const UniqueFd fd = std::move(std::get<UniqueFd>(opened));
 
   std::string bytes;
-  if (const int error = readUpTo(fd.get(), bytes, documentHeadLimit)) {
+  if (const int error = readUpTo(fd.get(), bytes, limit)) {
     return {.bytes = {}, .error = fromErrno(error)};
   }
   return {.bytes = std::move(bytes), .error = {}};

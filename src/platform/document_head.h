@@ -6,10 +6,6 @@
 
 namespace tamsel {
 
-// Only this many bytes of a document are ever decoded, so reading more would
-// be wasted work and memory that grows with the file.
-constexpr std::size_t documentHeadLimit = 65'536;
-
 // Why something that exists is not read as a document. Errors of this enum
 // belong to documentCategory(); everything else a read can fail with is an
 // errno in std::generic_category() (EACCES, EIO, ENOENT, EISDIR, ...).
@@ -23,19 +19,20 @@ enum class DocumentError {
 const std::error_category& documentCategory();
 std::error_code make_error_code(DocumentError error);
 
-// The first min(size, documentHeadLimit) bytes of the regular file at `path`
+// The first min(size, `limit`) bytes of the regular file at `path`
 // (symbolic links followed), or why it cannot be read: the errno of a failed
 // lookup, open or read, EISDIR for a directory, a DocumentError for a FIFO,
 // device or socket. An empty file is read, as no bytes. Never blocks, and
 // opens nothing but a regular file: a FIFO with no writer or a device is
 // refused from its file type alone. A file that shrinks while being read
 // gives the bytes read up to its new end. Cost and memory are bounded by
-// documentHeadLimit whatever the file's size.
+// `limit` whatever the file's size: callers pass what they will look at, the
+// skimmer's decodeByteLimit.
 struct DocumentHead {
   std::string bytes;
   std::error_code error;  // set when nothing was read
 };
-DocumentHead readDocumentHead(const std::string& path);
+DocumentHead readDocumentHead(const std::string& path, std::size_t limit);
 
 // What readDocumentHead would fail with before reading: the same lookup, type
 // and open checks, without reading a byte. Empty when the file can be opened

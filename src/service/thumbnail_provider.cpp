@@ -6,6 +6,7 @@
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "render/draw_skim.h"
+#include "skim/decode.h"
 #include "skim/skim.h"
 
 namespace tamsel {
@@ -32,7 +33,7 @@ ThumbnailReply replyForSkim(MarkdownSkim skim, Size maximum, Size minimum) {
 }
 
 FileSkim skimFile(const std::string& path) {
-  DocumentHead head = readDocumentHead(path);
+  DocumentHead head = readDocumentHead(path, decodeByteLimit);
   return {.skim = skim(head.bytes, lastPathComponent(path)), .error = head.error};
 }
 

@@ -21,11 +21,12 @@ using testing::readWholeFile;
 
 TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
   const testing::ScratchDirectory dir;
-  const std::string exact(documentHeadLimit, 'a');
+  constexpr std::size_t limit = 4096;
+  const std::string exact(limit, 'a');
   for (const auto& [name, bytes, head] : {std::tuple{"empty.md", std::string(), std::string()},
                                           {"exact.md", exact, exact},
                                           {"big.md", exact + "tail", exact}}) {
-    const DocumentHead read = readDocumentHead(dir.write(name, bytes));
+    const DocumentHead read = readDocumentHead(dir.write(name, bytes), limit);
     EXPECT_EQ(read.bytes, head) << name;
     EXPECT_FALSE(read.error) << name << ": " << read.error.message();
   }
@@ -51,7 +52,7 @@ TEST(DocumentHeadTest, AnythingButARegularFileIsAnErrorAndNeverBlocks) {
       {dir / "absent.md", std::error_code(ENOENT, std::generic_category())},
   };
   for (const auto& [path, error] : cases) {
-    const DocumentHead read = readDocumentHead(path);
+    const DocumentHead read = readDocumentHead(path, 4096);
     EXPECT_EQ(read.error, error) << path << ": " << read.error.message();
     EXPECT_EQ(read.bytes, "") << path;
     EXPECT_EQ(documentProblem(path), error) << path;
