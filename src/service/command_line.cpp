@@ -350,16 +350,16 @@ bool isOtherURL(std::string_view input) {
          asciiLower(scheme) != "file";
 }
 
-OutputKind outputKind(std::string_view output) {
+ImageFormat outputFormat(std::string_view output) {
   const auto dot = output.rfind('.');
   const auto slash = output.rfind('/');
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
-    return OutputKind::png;
+    return ImageFormat::png;
   }
   const std::string extension = asciiLower(output.substr(dot + 1));
-  if (extension == "svg") return OutputKind::svg;
-  if (extension == "pdf") return OutputKind::pdf;
-  return OutputKind::png;
+  if (extension == "svg") return ImageFormat::svg;
+  if (extension == "pdf") return ImageFormat::pdf;
+  return ImageFormat::png;
 }
 
 std::string quotedPath(std::string_view text) {

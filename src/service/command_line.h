@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "render/image.h"
 #include "service/cache/cache_options.h"
 #include "service/thumbnail_size.h"
 
@@ -63,8 +64,7 @@ bool isOtherURL(std::string_view input);
 
 // Which encoder OUTPUT's extension picks (case-insensitive): ".svg", ".pdf",
 // else PNG.
-enum class OutputKind { png, svg, pdf };
-OutputKind outputKind(std::string_view output);
+ImageFormat outputFormat(std::string_view output);
 
 // A path or option value made safe for a one-line message: wrapped in single
 // quotes, control characters written as \n, \t or \xNN, so an argument can

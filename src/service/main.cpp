@@ -49,18 +49,6 @@ bool writeStandardOutput(std::string_view text) {
          std::fflush(stdout) == 0;
 }
 
-ImageFormat imageFormat(OutputKind kind) {
-  switch (kind) {
-    case OutputKind::svg:
-      return ImageFormat::svg;
-    case OutputKind::pdf:
-      return ImageFormat::pdf;
-    case OutputKind::png:
-      return ImageFormat::png;
-  }
-  return ImageFormat::png;
-}
-
 int cannotRead(const CommandLine& line, const std::error_code& error) {
   return fail("cannot read " + quotedPath(line.input) + ": " + error.message());
 }
@@ -86,7 +74,7 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
 
   // Skimming and loading the fonts each take milliseconds and need nothing of
   // each other, so they overlap; the fonts load on this thread, which draws.
-  const ImageFormat format = imageFormat(outputKind(line.output));
+  const ImageFormat format = outputFormat(line.output);
   std::optional<ThumbnailReply> reply;
   std::error_code readError;
   std::atomic<bool> skimmed = false;

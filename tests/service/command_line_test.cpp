@@ -146,10 +146,10 @@ TEST(CommandLineTest, LastPathComponentKeepsTheExtension) {
 }
 
 TEST(CommandLineTest, OutputExtensionPicksTheFormatAndPathsStayOnOneLine) {
-  EXPECT_EQ(outputKind("a.svg"), OutputKind::svg);
-  EXPECT_EQ(outputKind("a.PDF"), OutputKind::pdf);
-  EXPECT_EQ(outputKind("thumb"), OutputKind::png);
-  EXPECT_EQ(outputKind("dir.svg/thumb"), OutputKind::png);
+  EXPECT_EQ(outputFormat("a.svg"), ImageFormat::svg);
+  EXPECT_EQ(outputFormat("a.PDF"), ImageFormat::pdf);
+  EXPECT_EQ(outputFormat("thumb"), ImageFormat::png);
+  EXPECT_EQ(outputFormat("dir.svg/thumb"), ImageFormat::png);
   EXPECT_EQ(quotedPath("a b\nc\t\x1b\x7f"), "'a b\\nc\\t\\x1b\\x7f'");
 }
 
