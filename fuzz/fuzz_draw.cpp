@@ -9,7 +9,7 @@
 
 #include "render/draw_skim.h"
 #include "render/image.h"
-#include "render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "skim/markdown_skim.h"
 
 namespace {

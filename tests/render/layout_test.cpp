@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "render/draw_skim.h"
-#include "render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "support/line_diff.h"
 
 namespace tamsel {

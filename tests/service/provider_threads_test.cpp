@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/file_url.h"
-#include "render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "service/thumbnail_provider.h"
 
 namespace tamsel {

@@ -7,7 +7,7 @@
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"
-#include "render/recording_canvas.h"
+#include "support/recording_canvas.h"
 #include "support/scratch_directory.h"
 
 namespace tamsel {

@@ -1,4 +1,4 @@
-#include "render/recording_canvas.h"
+#include "support/recording_canvas.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/unistr.h>
@@ -11,12 +11,40 @@
 namespace tamsel {
 namespace {
 
+// At most 4 decimals, no trailing zeros, "nan", "inf" or "-inf".
+std::string recordedNumber(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4f", value);
+  std::string text(buffer);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
+}
+
+// #RRGGBB, or #RRGGBBAA when alpha < 1.
+std::string recordedColor(const Color& color) {
+  auto byte = [](double component) {
+    return static_cast<unsigned>(std::lround(std::clamp(component, 0.0, 1.0) * 255));
+  };
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "#%02X%02X%02X", byte(color.red), byte(color.green),
+                byte(color.blue));
+  std::string text(buffer);
+  if (color.alpha < 1) {
+    std::snprintf(buffer, sizeof buffer, "%02X", byte(color.alpha));
+    text += buffer;
+  }
+  return text;
+}
+
 // Rounding slack so that a line of exactly the width still fits.
 constexpr double fitTolerance = 1e-9;
 
 std::string box(const Rect& rect) {
-  return formatNumber(rect.x) + ' ' + formatNumber(rect.y) + ' ' + formatNumber(rect.width) + ' ' +
-         formatNumber(rect.height);
+  return recordedNumber(rect.x) + ' ' + recordedNumber(rect.y) + ' ' + recordedNumber(rect.width) +
+         ' ' + recordedNumber(rect.height);
 }
 
 const char* familyName(FontFamily family) {
@@ -68,32 +96,6 @@ int paragraphLines(std::string_view paragraph, int capacity, icu::BreakIterator*
 
 }  // namespace
 
-std::string formatNumber(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.4f", value);
-  std::string text(buffer);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  return text == "-0" ? "0" : text;
-}
-
-std::string formatColor(const Color& color) {
-  auto byte = [](double component) {
-    return static_cast<unsigned>(std::lround(std::clamp(component, 0.0, 1.0) * 255));
-  };
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "#%02X%02X%02X", byte(color.red), byte(color.green),
-                byte(color.blue));
-  std::string text(buffer);
-  if (color.alpha < 1) {
-    std::snprintf(buffer, sizeof buffer, "%02X", byte(color.alpha));
-    text += buffer;
-  }
-  return text;
-}
-
 int RecordingCanvas::lineCount(const StyledText& text, double width) {
   if (text.text.empty()) return 0;
   const double advance = 0.5 * text.font.size + text.kern;
@@ -116,30 +118,30 @@ int RecordingCanvas::lineCount(const StyledText& text, double width) {
 }
 
 void RecordingCanvas::fillRect(const Rect& rect, const Color& color) {
-  calls_.push_back("fillRect " + box(rect) + ' ' + formatColor(color));
+  calls_.push_back("fillRect " + box(rect) + ' ' + recordedColor(color));
 }
 
 void RecordingCanvas::strokeRect(const Rect& rect, const Color& color, double lineWidth) {
-  calls_.push_back("strokeRect " + box(rect) + ' ' + formatColor(color) + ' ' +
-                   formatNumber(lineWidth));
+  calls_.push_back("strokeRect " + box(rect) + ' ' + recordedColor(color) + ' ' +
+                   recordedNumber(lineWidth));
 }
 
 void RecordingCanvas::fillRoundedRect(const Rect& rect, double radius, const Color& color) {
-  calls_.push_back("fillRoundedRect " + box(rect) + ' ' + formatNumber(radius) + ' ' +
-                   formatColor(color));
+  calls_.push_back("fillRoundedRect " + box(rect) + ' ' + recordedNumber(radius) + ' ' +
+                   recordedColor(color));
 }
 
 void RecordingCanvas::strokeRoundedRect(const Rect& rect, double radius, const Color& color,
                                         double lineWidth) {
-  calls_.push_back("strokeRoundedRect " + box(rect) + ' ' + formatNumber(radius) + ' ' +
-                   formatColor(color) + ' ' + formatNumber(lineWidth));
+  calls_.push_back("strokeRoundedRect " + box(rect) + ' ' + recordedNumber(radius) + ' ' +
+                   recordedColor(color) + ' ' + recordedNumber(lineWidth));
 }
 
 void RecordingCanvas::fillGradient(const Rect& rect, double radius,
                                    std::span<const GradientStop> stops) {
-  std::string call = "fillGradient " + box(rect) + ' ' + formatNumber(radius);
+  std::string call = "fillGradient " + box(rect) + ' ' + recordedNumber(radius);
   for (const GradientStop& stop : stops) {
-    call += ' ' + formatColor(stop.color) + '@' + formatNumber(stop.location);
+    call += ' ' + recordedColor(stop.color) + '@' + recordedNumber(stop.location);
   }
   calls_.push_back(call);
 }
@@ -155,15 +157,15 @@ void RecordingCanvas::drawText(const StyledText& text, const Rect& rect, bool tr
   const int visible = static_cast<int>(std::clamp(fitting, 1.0, static_cast<double>(lines)));
 
   std::string call = "drawText " + box(rect) + ' ' + familyName(text.font.family) + ' ' +
-                     std::to_string(text.font.weight) + ' ' + formatNumber(text.font.size) +
-                     " lh=" + formatNumber(text.lineHeightMultiple);
-  if (text.kern != 0) call += " kern=" + formatNumber(text.kern);
-  call += ' ' + formatColor(text.color) + " lines=" + std::to_string(visible);
+                     std::to_string(text.font.weight) + ' ' + recordedNumber(text.font.size) +
+                     " lh=" + recordedNumber(text.lineHeightMultiple);
+  if (text.kern != 0) call += " kern=" + recordedNumber(text.kern);
+  call += ' ' + recordedColor(text.color) + " lines=" + std::to_string(visible);
   if (truncate) call += " truncate";
   call += " \"" + text.text + '"';
   for (const ColorRun& run : text.runs) {
-    call +=
-        ' ' + std::to_string(run.start) + '+' + std::to_string(run.length) + formatColor(run.color);
+    call += ' ' + std::to_string(run.start) + '+' + std::to_string(run.length) +
+            recordedColor(run.color);
   }
   calls_.push_back(call);
 }

@@ -45,11 +45,4 @@ class RecordingCanvas final : public Canvas {
   std::vector<std::string> calls_;
 };
 
-// `value` as the recording writes it: at most 4 decimals, no trailing zeros,
-// "nan", "inf" or "-inf" when not finite.
-std::string formatNumber(double value);
-
-// `color` as the recording writes it: #RRGGBB, or #RRGGBBAA when alpha < 1.
-std::string formatColor(const Color& color);
-
 }  // namespace tamsel
