@@ -8,7 +8,6 @@ function(tamsel_warnings target)
 endfunction()
 
 if(TAMSEL_SANITIZE)
-  string(REPLACE "," ";" _tamsel_sanitizers "${TAMSEL_SANITIZE}")
   set(_flags -fsanitize=${TAMSEL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_compile_options(${_flags})
   add_link_options(${_flags})

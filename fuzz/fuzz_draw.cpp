@@ -9,8 +9,8 @@
 
 #include "render/draw_skim.h"
 #include "render/image.h"
-#include "support/recording_canvas.h"
 #include "skim/markdown_skim.h"
+#include "support/recording_canvas.h"
 
 namespace {
 
@@ -18,8 +18,21 @@ using tamsel::MarkdownSkim;
 
 // Sizes worth hitting often, besides arbitrary ones.
 double pageSide(FuzzedDataProvider& input) {
-  constexpr double odd[] = {0,   -1,  1e-9, 0.5, 1,    2,   17.3, 128,
-                            256, 512, 1024, 1e4, 1e6,  1e9, std::numeric_limits<double>::quiet_NaN(),
+  constexpr double odd[] = {0,
+                            -1,
+                            1e-9,
+                            0.5,
+                            1,
+                            2,
+                            17.3,
+                            128,
+                            256,
+                            512,
+                            1024,
+                            1e4,
+                            1e6,
+                            1e9,
+                            std::numeric_limits<double>::quiet_NaN(),
                             std::numeric_limits<double>::infinity()};
   if (input.ConsumeBool()) return input.PickValueInArray(odd);
   return input.ConsumeFloatingPointInRange(-10.0, 20000.0);
@@ -31,9 +44,15 @@ MarkdownSkim arbitrarySkim(FuzzedDataProvider& input) {
   int count = input.ConsumeIntegralInRange(0, 30);
   for (int i = 0; i < count && input.remaining_bytes() > 0; ++i) {
     switch (input.ConsumeIntegralInRange(0, 3)) {
-      case 0: skim.blocks.push_back(MarkdownSkim::Block::body(input.ConsumeRandomLengthString(400))); break;
-      case 1: skim.blocks.push_back(MarkdownSkim::Block::heading(input.ConsumeRandomLengthString(100))); break;
-      case 2: skim.blocks.push_back(MarkdownSkim::Block::bullet(input.ConsumeRandomLengthString(200))); break;
+      case 0:
+        skim.blocks.push_back(MarkdownSkim::Block::body(input.ConsumeRandomLengthString(400)));
+        break;
+      case 1:
+        skim.blocks.push_back(MarkdownSkim::Block::heading(input.ConsumeRandomLengthString(100)));
+        break;
+      case 2:
+        skim.blocks.push_back(MarkdownSkim::Block::bullet(input.ConsumeRandomLengthString(200)));
+        break;
       default: {
         std::vector<std::string> lines(input.ConsumeIntegralInRange(0, 10));
         for (auto& line : lines) line = input.ConsumeRandomLengthString(150);

@@ -49,16 +49,6 @@ cairo_status_t appendToString(void* closure, const unsigned char* data, unsigned
   }
 }
 
-void paintPage(cairo_surface_t* surface, double height, const std::function<void(Canvas&)>& paint,
-               bool& ok) {
-  detail::CairoHandle cairo(cairo_create(surface));
-  cairo_set_source_rgb(cairo.get(), uncoveredColor.red, uncoveredColor.green, uncoveredColor.blue);
-  cairo_paint(cairo.get());
-  CairoCanvas canvas(cairo.get(), height);
-  paint(canvas);
-  ok = cairo_status(cairo.get()) == CAIRO_STATUS_SUCCESS;
-}
-
 std::optional<std::string> renderVector(double width, double height,
                                         const std::function<void(Canvas&)>& paint,
                                         ImageFormat format) {
@@ -70,8 +60,7 @@ std::optional<std::string> renderVector(double width, double height,
           ? cairo_svg_surface_create_for_stream(appendToString, &bytes, pageWidth, pageHeight)
           : cairo_pdf_surface_create_for_stream(appendToString, &bytes, pageWidth, pageHeight));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
-  bool ok = false;
-  paintPage(surface.get(), height, paint, ok);
+  const bool ok = paintSurface(surface.get(), height, paint);
   cairo_surface_finish(surface.get());
   if (!ok || cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
   return bytes;
@@ -179,9 +168,7 @@ std::optional<std::string> renderPng(double width, double height,
   detail::CairoSurfaceHandle surface(cairo_image_surface_create(
       CAIRO_FORMAT_RGB24, static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height))));
   if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
-  bool ok = false;
-  paintPage(surface.get(), height, paint, ok);
-  if (!ok) return std::nullopt;
+  if (!paintSurface(surface.get(), height, paint)) return std::nullopt;
   return encodePng(surface.get(), pngText);
 }
 
@@ -189,9 +176,12 @@ std::optional<std::string> renderPng(double width, double height,
 
 bool paintSurface(cairo_surface_t* surface, double height,
                   const std::function<void(Canvas&)>& paint) {
-  bool ok = false;
-  paintPage(surface, height, paint, ok);
-  return ok;
+  detail::CairoHandle cairo(cairo_create(surface));
+  cairo_set_source_rgb(cairo.get(), uncoveredColor.red, uncoveredColor.green, uncoveredColor.blue);
+  cairo_paint(cairo.get());
+  CairoCanvas canvas(cairo.get(), height);
+  paint(canvas);
+  return cairo_status(cairo.get()) == CAIRO_STATUS_SUCCESS;
 }
 
 std::optional<std::string> renderImage(double width, double height,

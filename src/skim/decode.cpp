@@ -8,8 +8,8 @@
 #include <cstring>
 #include <optional>
 
-#include "text/pattern.h"
 #include "skim/text.h"
+#include "text/pattern.h"
 
 namespace tamsel {
 namespace {

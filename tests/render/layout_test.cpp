@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "render/draw_skim.h"
-#include "support/recording_canvas.h"
 #include "support/line_diff.h"
+#include "support/recording_canvas.h"
 
 namespace tamsel {
 namespace {

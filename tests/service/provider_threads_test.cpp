@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/file_url.h"
-#include "support/recording_canvas.h"
 #include "service/thumbnail_provider.h"
+#include "support/recording_canvas.h"
 
 namespace tamsel {
 namespace {
