@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
 #include <glib-object.h>
+#include <libdeflate.h>
 #include <pango/pango.h>
 
 #include "platform/handle.h"
@@ -31,6 +32,8 @@ using PangoLayoutHandle = Handle<PangoLayout, unrefGObject<PangoLayout>>;
 using PangoFontDescriptionHandle = Handle<PangoFontDescription, pango_font_description_free>;
 using PangoAttrListHandle = Handle<PangoAttrList, pango_attr_list_unref>;
 using PangoLayoutIterHandle = Handle<PangoLayoutIter, pango_layout_iter_free>;
+
+using DeflateCompressorHandle = Handle<libdeflate_compressor, libdeflate_free_compressor>;
 
 using FcConfigHandle = Handle<FcConfig, FcConfigDestroy>;
 using FcPatternHandle = Handle<FcPattern, FcPatternDestroy>;

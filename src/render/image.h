@@ -8,16 +8,11 @@
 #include <vector>
 
 #include "render/canvas.h"
+#include "render/png_writer.h"
 
 namespace tamsel {
 
 enum class ImageFormat { png, svg, pdf };
-
-// A PNG tEXt chunk. The key is 1 to 79 printable Latin-1 characters without
-// leading, trailing or doubled spaces; the value holds no NUL byte.
-struct PngText {
-  std::string key, value;
-};
 
 // Largest side, in pixels (points for SVG and PDF), of an image renderImage
 // makes; 16384 x 16384 x 4 bytes is already 1 GiB of pixels.
@@ -29,7 +24,8 @@ constexpr double maxImageSide = 16384;
 // tall, so Rect{0, 0, width, height} is the page; pixels left uncovered are
 // white. PNG is opaque 8-bit RGB with `pngText` as tEXt chunks (ignored for
 // other formats). Returns nullopt when a side is not finite and positive,
-// exceeds maxImageSide, a tEXt chunk is invalid, or Cairo or libpng fails.
+// exceeds maxImageSide, a tEXt chunk is invalid, Cairo fails or memory runs
+// out.
 // Safe to call from several threads at once.
 std::optional<std::string> renderImage(double width, double height,
                                        const std::function<void(Canvas&)>& paint,
