@@ -161,8 +161,8 @@ int main(int argc, char** argv) {
   const int status = drawThumbnail(line, *path);
   if (status == 0 && !sanitized) {
     // OUTPUT is in place and nothing else is owed to anyone. A normal exit
-    // would first free Pango's, fontconfig's and ICU's caches one object at
-    // a time, only for the kernel to drop the whole address space anyway.
+    // would first free the font map and Pango's and fontconfig's caches one
+    // object at a time, only for the kernel to drop them all at once anyway.
     std::fflush(stdout);
     std::fflush(stderr);
     ::_exit(0);
