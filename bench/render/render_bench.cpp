@@ -1,6 +1,6 @@
 // Whole pages: skim, layout, draw and PNG encoding of each sample document
 // at 256 px (a page of 197.888 x 256), in one process. Targets: at most
-// 1.0 ms a page; peak RSS at most 20 MiB and flat over 10,000 pages.
+// 0.8 ms a page; peak RSS at most 20 MiB and flat over 10,000 pages.
 //
 //   build-render/bench/render/bench_render
 #include <benchmark/benchmark.h>
