@@ -60,7 +60,7 @@ class CommandLine(unittest.TestCase):
         self.dir = tempfile.mkdtemp(prefix="tamsel-cli-")
         self.src = os.path.join(self.dir, "report.md")
         with open(self.src, "wb") as f:
-            f.write(b"Intro \"quoted\" \\ text\n\n## Part\n\n- item\n\n```\nx = 1\n```\n")
+            f.write(b"Intro \"quoted\" \\ text\n\n## Part\n\n- item\n\n```\nx = 1\ny\n```\n")
 
     def tearDown(self):
         shutil.rmtree(self.dir)
@@ -82,7 +82,7 @@ class CommandLine(unittest.TestCase):
             {"kind": "body", "text": "Intro \"quoted\" \\ text"},
             {"kind": "heading", "text": "Part"},
             {"kind": "bullet", "text": "item"},
-            {"kind": "mono", "lines": ["x = 1"]}]}, ensure_ascii=False) + "\n")
+            {"kind": "mono", "lines": ["x = 1", "y"]}]}, ensure_ascii=False) + "\n")
 
     def test_inputs(self):
         url = "file://" + urllib.parse.quote(os.path.join(self.dir, "caf\xe9 notes.md"))
