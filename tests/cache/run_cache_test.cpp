@@ -74,7 +74,7 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
   EXPECT_EQ(log.str().find('\n'), std::string::npos) << log.str();
 
   // Its size, and that readers find it, is checked against GNOME's own
-  // thumbnail factory by gnome_cache_test.py.
+  // thumbnail factory by gnome_factory_test.py.
   const auto facts = pngText(thumbnailOf(notes));
   EXPECT_EQ(facts.at("Thumb::URI"), "file://" + notes);
   EXPECT_EQ(facts.at("Thumb::MTime"), "1600000000");
