@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <map>
 #include <sstream>
 
-#include "render/image.h"
 #include "service/cache/thumbnail_file.h"
 #include "support/scratch_directory.h"
 
@@ -51,17 +49,6 @@ class BuildCache : public ::testing::Test {
     return thumbnailDirectory(cache.path(), flavor) + "/" + thumbnailFileName(*fileUriOf(path));
   }
 
-  // Records a failure for `path` as a run would, for the given mtime.
-  void recordFailure(const std::string& path, long mtime) {
-    const std::string uri = *fileUriOf(path);
-    const auto png = renderImage(1, 1, [](Canvas&) {}, ImageFormat::png,
-                                 {{.key = "Thumb::URI", .value = uri},
-                                  {.key = "Thumb::MTime", .value = std::to_string(mtime)}});
-    ASSERT_TRUE(png);
-    ASSERT_EQ(makeThumbnailDirectory(failDirectory(cache.path())), 0);
-    ASSERT_EQ(writeThumbnailFile(failDirectory(cache.path()), thumbnailFileName(uri), *png), 0);
-  }
-
   testing::ScratchDirectory tree, cache;
   std::ostringstream log;
 };
@@ -74,7 +61,7 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
   EXPECT_EQ(log.str().find('\n'), std::string::npos) << log.str();
 
   // Its size, and that readers find it, is checked against GNOME's own
-  // thumbnail factory by gnome_cache_test.py.
+  // thumbnail factory by gnome_factory_test.py.
   const auto facts = pngText(thumbnailOf(notes));
   EXPECT_EQ(facts.at("Thumb::URI"), "file://" + notes);
   EXPECT_EQ(facts.at("Thumb::MTime"), "1600000000");
@@ -109,25 +96,6 @@ TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
   // Fresh only when fresh in every flavor asked for.
   EXPECT_EQ(run({notes}, {CacheFlavor::xLarge, CacheFlavor::large}), "0 1 0");
   EXPECT_EQ(run({notes}, {CacheFlavor::normal, CacheFlavor::large}), "1 0 0");
-}
-
-// Reading failures themselves are recorded by a run as an ordinary user, in
-// tests/service/cli_test.py; here, what a recorded failure does to later runs.
-TEST_F(BuildCache, SkipsRecordedFailuresUntilTheFileChangesOrForced) {
-  const std::string notes = tree.write("notes.md", "# Notes\n");
-  setModificationTime(notes, 1'600'000'000);
-  recordFailure(notes, 1'600'000'000);
-  EXPECT_EQ(run({tree.path()}), "0 0 0 1");
-  EXPECT_EQ(log.str().find('\n'), std::string::npos) << "reported again: " << log.str();
-  EXPECT_EQ(run({tree.path()}, {CacheFlavor::large}, true), "1 0 0");
-  EXPECT_EQ(run({tree.path()}, {CacheFlavor::large}, true), "1 0 0");  // even when fresh
-
-  recordFailure(notes, 1'600'000'000);
-  setModificationTime(notes, 1'600'000'001);
-  EXPECT_EQ(run({tree.path()}), "1 0 0");
-  const std::string entry =
-      failDirectory(cache.path()) + "/" + thumbnailFileName(*fileUriOf(notes));
-  EXPECT_NE(::access(entry.c_str(), F_OK), 0) << "a void failure record was kept";
 }
 
 TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {

@@ -14,77 +14,38 @@ TIME_SCALE stretches the time budgets for slow (sanitizer) builds.
 import errno
 import os
 import random
-import shutil
 import socket
-import stat
-import struct
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 import unittest
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
 
 EXE = None
 BUDGET = 5.0            # seconds for any one run; a hang is a failure
 FAST = 1.0              # FIFOs and devices must be answered this fast
 SENTINEL = b"previous thumbnail, must survive a failed run\n"
-PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
-
-
-def png_size(data):
-    """(width, height) of a PNG, after checking every chunk's CRC and the IEND."""
-    assert data.startswith(PNG_MAGIC), "not a PNG"
-    pos, size, ended = 8, None, False
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        crc, = struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])
-        assert zlib.crc32(kind + body) == crc, "bad CRC in %r" % kind
-        if kind == b"IHDR":
-            size = struct.unpack(">II", body[:8])
-        if kind == b"IEND":
-            ended = True
-        pos += 12 + length
-    assert ended, "PNG has no IEND: written partially"
-    return size
-
-
-def as_nobody():
-    # Root reads and writes anything; permission cases need an ordinary user.
-    if os.geteuid() == 0:
-        os.setgid(65534)
-        os.setuid(65534)
+as_nobody = driver.as_nobody
 
 
 class Case(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tamsel-hostile-")
-        os.chmod(self.dir, 0o777)
-
-    def tearDown(self):
-        for root, dirs, _ in os.walk(self.dir):
-            for d in dirs:
-                os.chmod(os.path.join(root, d), 0o777)
-        shutil.rmtree(self.dir, ignore_errors=True)
+        self.dir = driver.scratch(self, "tamsel-hostile-")
 
     def path(self, name):
         return os.path.join(self.dir, name) if isinstance(name, str) else \
             os.path.join(os.fsencode(self.dir), name)
 
     def write(self, name, data, mode=0o644):
-        p = self.path(name)
-        with open(p, "wb") as f:
-            f.write(data)
-        os.chmod(p, mode)
-        return p
+        return driver.write(self.path(name), data, mode)
 
     def run_exe(self, args, budget=BUDGET, preexec=None):
         start = time.monotonic()
         try:
-            proc = subprocess.run([EXE] + args, capture_output=True, timeout=budget,
-                                  stdin=subprocess.DEVNULL, preexec_fn=preexec)
+            proc = driver.run(EXE, *args, timeout=budget, preexec=preexec)
         except subprocess.TimeoutExpired:
             self.fail("hung for more than %.1f s: %r" % (budget, args))
         return proc, time.monotonic() - start
@@ -105,8 +66,7 @@ class Case(unittest.TestCase):
                       % (proc.returncode, proc.stderr))
         if proc.returncode == 0:
             self.assertEqual(proc.stderr, b"")
-            with open(output, "rb") as f:
-                size = png_size(f.read())
+            size = driver.Png(output).size
             if expect:
                 self.assertEqual(size, expect)
         else:
@@ -260,8 +220,8 @@ class Case(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE = os.path.abspath(sys.argv.pop(1))
+    EXE, = driver.arguments(1)
     if len(sys.argv) > 1 and sys.argv[1].replace(".", "", 1).isdigit():
-        scale = float(sys.argv.pop(1))
+        scale = float(driver.arguments(1)[0])
         BUDGET, FAST = BUDGET * scale, FAST * scale
-    unittest.main(verbosity=1)
+    driver.main()

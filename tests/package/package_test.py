@@ -7,10 +7,12 @@ usage: package_test.py SOURCE_DIR WORK_DIR VERSION
 """
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
 
 EXPECTED_FILES = {
     "usr/bin/tamsel-thumbnail",
@@ -80,10 +82,7 @@ def main():
 
         png = os.path.join(tree, "readme.png")
         run(exe, "-s", "256", os.path.join(source, "data/samples/readme.md"), png)
-        with open(png, "rb") as f:
-            head = f.read(24)
-        check(head[:8] == b"\x89PNG\r\n\x1a\n" and struct.unpack(">II", head[16:24]) == (198, 256),
-              "the packaged program drew no 198 x 256 PNG")
+        check(driver.Png(png).size == (198, 256), "the packaged program drew no 198 x 256 PNG")
 
         manual = os.path.join(tree, "usr/share/man/man1/tamsel-thumbnail.1.gz")
         page = run("man", "--warnings", "-l", manual,

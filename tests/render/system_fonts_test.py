@@ -6,13 +6,11 @@ be the same at every size.
 usage: system_fonts_test.py EXECUTABLE SAMPLES_DIR
 """
 import os
-import shutil
-import struct
-import subprocess
 import sys
-import tempfile
 import unittest
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
 
 EXE = SAMPLES = None
 SYSTEM_CONF = "/etc/fonts/fonts.conf"
@@ -28,35 +26,18 @@ DOCUMENTS = {
 }
 
 
-def image_data(png):
-    """IHDR and the inflated image data: equal for equal pixels from one encoder."""
-    assert png[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
-    pos, header, data = 8, None, b""
-    while pos < len(png):
-        length, kind = struct.unpack(">I4s", png[pos:pos + 8])
-        body = png[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = body
-        elif kind == b"IDAT":
-            data += body
-        pos += 12 + length
-    return header, zlib.decompress(data)
-
-
 def render(document, size, out, env):
-    proc = subprocess.run([EXE, "-s", str(size), document, out], env=env,
-                          capture_output=True, timeout=30, stdin=subprocess.DEVNULL)
+    proc = driver.run(EXE, "-s", str(size), document, out, env=env, timeout=30)
     assert proc.returncode == 0, proc.stderr
-    with open(out, "rb") as f:
-        return image_data(f.read())
+    png = driver.Png(out)  # equal pixels from one encoder: equal header and data
+    return png.header, png.pixels
 
 
 class SystemFonts(unittest.TestCase):
     def test_pages_match_the_full_system_configuration(self):
         if not os.path.exists(SYSTEM_CONF):
             self.skipTest(SYSTEM_CONF + " is missing")
-        tmp = tempfile.mkdtemp(prefix="tamsel-fonts-")
-        self.addCleanup(shutil.rmtree, tmp)
+        tmp = driver.scratch(self, "tamsel-fonts-")
         documents = [os.path.join(SAMPLES, name)
                      for name in ("garden-planner.md", "teriyaki-ja.md")]
         for name, text in DOCUMENTS.items():
@@ -76,5 +57,5 @@ class SystemFonts(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE, SAMPLES = sys.argv.pop(1), sys.argv.pop(1)
-    unittest.main()
+    EXE, SAMPLES = driver.arguments(2)
+    driver.main()

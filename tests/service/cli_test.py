@@ -6,64 +6,32 @@ one-line errors, and what --cache records of files it cannot read.
 usage: cli_test.py EXECUTABLE MANUAL_SOURCE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
 """
-import hashlib
 import json
 import os
 import re
 import shutil
-import struct
-import subprocess
 import sys
-import tempfile
 import unittest
-import urllib.parse
 
-EXE = None
-MANUAL = None
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
+
+EXE = MANUAL = None
 
 # An option as --help and the manual write it: "-s", "--size", or "--" alone;
 # not the hyphen inside a word ("x-large") or a quoted "-".
 OPTION = re.compile(r'(?<![\w"-])(--?[a-z][a-z-]*|--(?![\w-]))')
 
 
-def run(*args, env=None, preexec=None):
-    return subprocess.run([EXE, *args], capture_output=True, timeout=20,
-                          stdin=subprocess.DEVNULL, env=env, preexec_fn=preexec)
-
-
-def as_nobody():
-    # Root reads anything; a file it cannot read needs an ordinary user.
-    if os.geteuid() == 0:
-        os.setgid(65534)
-        os.setuid(65534)
-
-
-def png_text(path):
-    """(width, height) and the tEXt chunks of a PNG."""
-    with open(path, "rb") as f:
-        data = f.read()
-    pos, size, text = 8, None, {}
-    while pos < len(data):
-        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            size = struct.unpack(">II", body[:8])
-        if kind == b"tEXt":
-            key, value = body.split(b"\0", 1)
-            text[key.decode()] = value.decode()
-        pos += 12 + length
-    return size, text
+def run(*args, **kwargs):
+    return driver.run(EXE, *args, **kwargs)
 
 
 class CommandLine(unittest.TestCase):
     def setUp(self):
-        self.dir = tempfile.mkdtemp(prefix="tamsel-cli-")
-        self.src = os.path.join(self.dir, "report.md")
-        with open(self.src, "wb") as f:
-            f.write(b"Intro \"quoted\" \\ text\n\n## Part\n\n- item\n\n```\nx = 1\n```\n")
-
-    def tearDown(self):
-        shutil.rmtree(self.dir)
+        self.dir = driver.scratch(self, "tamsel-cli-")
+        self.src = driver.write(os.path.join(self.dir, "report.md"),
+                                b"Intro \"quoted\" \\ text\n\n## Part\n\n- item\n\n```\nx = 1\ny\n```\n")
 
     def assert_failed(self, proc, mentions):
         self.assertEqual(proc.returncode, 1, proc.stderr)
@@ -82,10 +50,10 @@ class CommandLine(unittest.TestCase):
             {"kind": "body", "text": "Intro \"quoted\" \\ text"},
             {"kind": "heading", "text": "Part"},
             {"kind": "bullet", "text": "item"},
-            {"kind": "mono", "lines": ["x = 1"]}]}, ensure_ascii=False) + "\n")
+            {"kind": "mono", "lines": ["x = 1", "y"]}]}, ensure_ascii=False) + "\n")
 
     def test_inputs(self):
-        url = "file://" + urllib.parse.quote(os.path.join(self.dir, "caf\xe9 notes.md"))
+        url = driver.file_uri(os.path.join(self.dir, "caf\xe9 notes.md"))
         shutil.copy(self.src, os.path.join(self.dir, "caf\xe9 notes.md"))
         self.assertEqual(json.loads(self.skim(url))["title"], "caf\xe9 notes")
         self.assert_failed(run("--skim", "file://elsewhere" + self.src), b"elsewhere")
@@ -105,7 +73,7 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(proc.returncode, 0, proc.stderr)
             with open(out, "rb") as f:
                 head = f.read(24)
-            got = struct.unpack(">II", head[16:24]) if name.endswith("png") else head[:5]
+            got = driver.Png(out).size if name.endswith("png") else head[:5]
             self.assertEqual(got, want, opts)
 
     def test_fills_an_empty_output_the_host_made_and_holds_open(self):
@@ -145,29 +113,24 @@ class CommandLine(unittest.TestCase):
             self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
 
     def test_cache_records_a_file_it_cannot_read_until_it_changes(self):
-        os.chmod(self.dir, 0o777)
         tree = os.path.join(self.dir, "tree")
-        os.mkdir(tree, 0o755)
-        secret = os.path.join(tree, "secret.md")
-        with open(secret, "wb") as f:
-            f.write(b"# Secret\n")
-        os.chmod(secret, 0)
+        secret = driver.write(os.path.join(tree, "secret.md"), b"# Secret\n", mode=0)
         shutil.copy(self.src, tree)
         env = dict(os.environ, XDG_CACHE_HOME=os.path.join(self.dir, "cache"))
 
         def cache(*options):
-            proc = run("--cache", "-j", "1", *options, tree, env=env, preexec=as_nobody)
+            proc = run("--cache", "-j", "1", *options, tree, env=env, preexec=driver.as_nobody)
             lines = proc.stderr.decode().splitlines()
             return proc.returncode, lines[:-1], re.sub(r" in [\d.]+ s$", "", lines[-1])
 
         self.assertEqual(cache(), (1, ["'%s': Permission denied" % secret],
                                    "1 made, 0 fresh, 1 failed, 0 failed earlier"))
-        uri = "file://" + urllib.parse.quote(secret)
+        uri = driver.file_uri(secret)
         version = run("--version").stdout.split()[1].decode()
-        entry = os.path.join(self.dir, "cache/thumbnails/fail", "tamsel-thumbnail-" + version,
-                             hashlib.md5(uri.encode()).hexdigest() + ".png")
-        size, text = png_text(entry)
-        self.assertEqual((size, text["Thumb::URI"], text["Thumb::MTime"]),
+        entry = driver.thumbnail_path(os.path.join(self.dir, "cache"),
+                                      "fail/tamsel-thumbnail-" + version, uri)
+        png = driver.Png(entry)
+        self.assertEqual((png.size, png.text["Thumb::URI"], png.text["Thumb::MTime"]),
                          ((1, 1), uri, str(int(os.stat(secret).st_mtime))))
         self.assertEqual(os.stat(entry).st_mode & 0o777, 0o600)
         self.assertEqual(cache(), (0, [], "0 made, 1 fresh, 0 failed, 1 failed earlier"))
@@ -190,6 +153,5 @@ class CommandLine(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE = os.path.abspath(sys.argv.pop(1))
-    MANUAL = sys.argv.pop(1)
-    unittest.main(verbosity=1)
+    EXE, MANUAL = driver.arguments(2)
+    driver.main()

@@ -10,6 +10,9 @@ import os
 import sys
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
+
 ENTRY = MIME_DIR = None
 # Canonical in newer shared-mime-info releases -> the name older ones use.
 NEWER_NAMES = {"application/yaml": "application/x-yaml"}
@@ -49,5 +52,5 @@ class ClaimedMimeTypes(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    ENTRY, MIME_DIR = sys.argv.pop(1), sys.argv.pop(1)
-    unittest.main()
+    ENTRY, MIME_DIR = driver.arguments(2)
+    driver.main()

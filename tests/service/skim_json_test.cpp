@@ -5,19 +5,6 @@
 namespace tamsel {
 namespace {
 
-TEST(SkimJsonTest, WritesTheExactForm) {
-  MarkdownSkim skim{
-      .title = "Notes",
-      .blocks = {MarkdownSkim::Block::body("Some text."), MarkdownSkim::Block::heading("Part"),
-                 MarkdownSkim::Block::bullet("item"),
-                 MarkdownSkim::Block::mono({"a = 1", "", "b"})}};
-  EXPECT_EQ(skimToJson(skim),
-            R"({"title": "Notes", "blocks": [{"kind": "body", "text": "Some text."}, )"
-            R"({"kind": "heading", "text": "Part"}, {"kind": "bullet", "text": "item"}, )"
-            R"({"kind": "mono", "lines": ["a = 1", "", "b"]}]})");
-  EXPECT_EQ(skimToJson(MarkdownSkim{.title = "", .blocks = {}}), R"({"title": "", "blocks": []})");
-}
-
 TEST(SkimJsonTest, EscapesWhatJsonRequires) {
   const std::pair<std::string, std::string> cases[] = {
       {"say \"hi\" \\ bye", R"("say \"hi\" \\ bye")"},

@@ -11,17 +11,17 @@ bus, with HOME, XDG_CACHE_HOME and TMPDIR in a scratch directory and
 G_MESSAGES_DEBUG=all; its log is printed when the test fails.
 """
 import glob
-import hashlib
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 import time
-import urllib.parse
 
-SKIP = 77
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
+import driver  # noqa: E402
+from driver import file_uri as uri_of  # noqa: E402
+
 WAIT = 60  # seconds for all answers; each takes milliseconds
 EXPECTED = (198, 256)  # the page fitted into the large size, 256 x 256
 SERVICE = "org.freedesktop.thumbnails.Thumbnailer1"
@@ -38,17 +38,6 @@ def find_tumblerd():
     found = sorted(glob.glob("/usr/lib/*/tumbler-1/tumblerd") +
                    glob.glob("/usr/libexec/tumbler-1/tumblerd"))
     return found[0] if found else None
-
-
-def uri_of(path):
-    return "file://" + urllib.parse.quote(path)
-
-
-def png_size(path):
-    with open(path, "rb") as f:
-        head = f.read(24)
-    assert head[:8] == b"\x89PNG\r\n\x1a\n", f"{path} is not a PNG"
-    return struct.unpack(">II", head[16:24])
 
 
 def ask_tumblerd(tumblerd, scratch):
@@ -104,10 +93,9 @@ def check(scratch, answers):
     for name in DOCUMENTS:
         uri = uri_of(os.path.join(scratch, name))
         assert answers.get(uri) == "ready", "%s: %r" % (name, answers.get(uri, "no answer"))
-        thumbnail = os.path.join(scratch, "cache/thumbnails/large",
-                                 hashlib.md5(uri.encode()).hexdigest() + ".png")
+        thumbnail = driver.thumbnail_path(os.path.join(scratch, "cache"), "large", uri)
         assert os.path.exists(thumbnail), "%s: no %s" % (name, thumbnail)
-        assert png_size(thumbnail) == EXPECTED, (name, png_size(thumbnail))
+        assert driver.Png(thumbnail).size == EXPECTED, (name, driver.Png(thumbnail).size)
         print("%s -> Ready, %s" % (name, thumbnail))
     uri = uri_of(os.path.join(scratch, UNREADABLE))
     assert answers.get(uri, "ready") != "ready", "%s: %r" % (UNREADABLE, answers.get(uri))
@@ -124,16 +112,14 @@ def main():
     if not tumblerd or not dbus_run_session:
         print("skipped: needs tumblerd and dbus-run-session (packages tumbler and dbus; "
               "scripts/setup installs them)")
-        return SKIP
+        return driver.SKIP
     cmake, build = sys.argv[1], sys.argv[2]
     scratch = tempfile.mkdtemp(prefix="tamsel-tumbler-")
     try:
         prefix = os.path.join(scratch, "prefix")
-        subprocess.run([cmake, "--install", build, "--prefix", prefix],
-                       check=True, stdout=subprocess.DEVNULL)
+        driver.install(cmake, build, prefix)
         for name, (body, _) in DOCUMENTS.items():
-            with open(os.path.join(scratch, name), "wb") as f:
-                f.write(body)
+            driver.write(os.path.join(scratch, name), body)
         os.mkfifo(os.path.join(scratch, UNREADABLE))
         os.mkdir(os.path.join(scratch, "tmp"))
         env = dict(os.environ, HOME=scratch, XDG_CACHE_HOME=os.path.join(scratch, "cache"),

@@ -1,14 +1,11 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "skim/markdown_skim.h"
-#include "support/line_diff.h"
 
 namespace tamsel::testing {
 
@@ -47,21 +44,35 @@ inline std::string dumpSkim(const MarkdownSkim& skim) {
   return dump;
 }
 
-inline std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-// Passes when `skim` dumps to `expected`; otherwise the message shows the
-// dumps' line diff.
-inline ::testing::AssertionResult skimDumpIs(const MarkdownSkim& skim,
-                                             const std::string& expected) {
-  const std::string actual = dumpSkim(skim);
-  if (actual == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "skim differs (- expected, + actual):\n"
-                                       << lineDiff(splitLines(expected), splitLines(actual));
+// The skim a dump shows, so layout inputs can be written as dumps.
+inline MarkdownSkim readSkim(const std::string& dump) {
+  using Block = MarkdownSkim::Block;
+  MarkdownSkim skim;
+  std::vector<std::string> mono;
+  bool inMono = false;
+  const auto endMono = [&] {
+    if (inMono) skim.blocks.push_back(Block::mono(std::move(mono)));
+    mono.clear();
+    inMono = false;
+  };
+  std::istringstream in(dump);
+  for (std::string line; std::getline(in, line);) {
+    if (inMono && line.starts_with('|')) {
+      mono.push_back(line.size() > 2 ? line.substr(2) : "");
+      continue;
+    }
+    endMono();
+    const auto colon = line.find(':');
+    const std::string kind = line.substr(0, colon);
+    const std::string text = line.size() > colon + 2 ? line.substr(colon + 2) : "";
+    if (kind == "title") skim.title = text;
+    if (kind == "body") skim.blocks.push_back(Block::body(text));
+    if (kind == "heading") skim.blocks.push_back(Block::heading(text));
+    if (kind == "bullet") skim.blocks.push_back(Block::bullet(text));
+    inMono = kind == "mono";
+  }
+  endMono();
+  return skim;
 }
 
 }  // namespace tamsel::testing

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Examples kept in text files, one parameterised test per folder. Each case is
+//
+//   %%% what the case shows
+//   %key value              (optional settings, one a line, before the input)
+//   the input, each line ended by LF; "→" is a tab, "␍" a CR, "␀" a NUL
+//   .
+//   the expected output
+//
+// and runs until the next "%%%" line. Text before the first case is prose.
+// Trailing blank lines of the expected output are ignored.
+namespace tamsel::testing {
+
+struct ExampleCase {
+  std::string where;  // "blocks.txt:12", the line of "%%%"
+  std::string name;
+  std::map<std::string, std::string> settings;
+  std::string input;
+  std::string expected;
+};
+
+inline void PrintTo(const ExampleCase& example, std::ostream* out) {
+  *out << example.where << ":" << example.name;
+}
+
+inline std::string unescape(std::string line) {
+  for (const auto& [shown, byte] : {std::pair{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}}) {
+    for (auto at = line.find(shown); at != std::string::npos; at = line.find(shown, at + 1)) {
+      line.replace(at, 3, 1, byte);
+    }
+  }
+  return line;
+}
+
+inline void loadCases(const std::filesystem::path& path, std::vector<ExampleCase>& cases) {
+  std::ifstream in(path);
+  bool inCase = false;  // no case yet: prose
+  bool inExpected = false;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    ++number;
+    if (line.starts_with("%%%")) {
+      cases.emplace_back();
+      cases.back().where = path.filename().string() + ":" + std::to_string(number);
+      cases.back().name = line.substr(3);
+      inCase = true;
+      inExpected = false;
+    } else if (!inCase) {
+      continue;
+    } else if (inExpected) {
+      cases.back().expected += line + "\n";
+    } else if (line == ".") {
+      inExpected = true;
+    } else if (line.starts_with('%') && cases.back().input.empty()) {
+      const auto space = line.find(' ');
+      cases.back().settings[line.substr(1, space - 1)] =
+          space == std::string::npos ? "" : line.substr(space + 1);
+    } else {
+      cases.back().input += unescape(line) + "\n";
+    }
+  }
+}
+
+// Every case of the *.txt files in `folder`, files in name order.
+inline std::vector<ExampleCase> loadCases(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<ExampleCase> cases;
+  for (const auto& file : files) loadCases(file, cases);
+  for (auto& example : cases) {
+    while (example.expected.ends_with("\n\n") || example.expected == "\n") {
+      example.expected.pop_back();
+    }
+  }
+  return cases;
+}
+
+// "blocks_txt_12": the test's name says where its example is.
+inline std::string caseName(const ::testing::TestParamInfo<ExampleCase>& info) {
+  std::string name = info.param.where;
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return c == '.' || c == ':'; }, '_');
+  return name;
+}
+
+}  // namespace tamsel::testing
