@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The thumbnailer entry's MimeType line is the one list of claimed types;
 # everything else that names them (the cache's document filter, the KDE
 # plugin's metadata) is generated from it.

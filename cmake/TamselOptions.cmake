@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Warnings and sanitizers shared by every target of the project.
 
 function(tamsel_warnings target)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Paints arbitrary skims at arbitrary page sizes: through the recording canvas
 // at any size, and through Cairo and Pango on a small image whatever the page.
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives skim with arbitrary bytes and file names and checks the invariants
 // every reader of a skim relies on.
 #include <fuzzer/FuzzedDataProvider.h>

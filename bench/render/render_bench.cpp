@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole pages: skim, layout, draw and PNG encoding of each sample document
 // at 256 px (a page of 197.888 x 256), in one process. Targets: at most
 // 0.8 ms a page; peak RSS at most 20 MiB and flat over 10,000 pages.

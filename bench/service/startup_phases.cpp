@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where one cold thumbnail's time goes inside the process, phase by phase, in
 // the order the command line runs them when skimming and font loading do not
 // overlap; then the same phases again, warm. Process start-up before main

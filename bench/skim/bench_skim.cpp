@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Skims the sample documents; the targets are a 2 KB README in 20 µs
 // and a 64 KiB document in 200 µs (median, one core).
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kde/page_creator.h"
 
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plugin KIO's thumbnail worker loads: a factory for PageCreator, with
 // metadata generated from the thumbnailer entry.
 #include <KPluginFactory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/document_head.h"
 
 #include <fcntl.h>

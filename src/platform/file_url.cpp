@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/file_url.h"
 
 #include <glib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/cairo_canvas.h"
 
 #include <pango/pangocairo.h>

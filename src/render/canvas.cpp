@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/canvas.h"
 
 #include <algorithm>

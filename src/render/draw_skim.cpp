@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/draw_skim.h"
 
 #include <unicode/uchar.h>

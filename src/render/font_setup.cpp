@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/font_setup.h"
 
 #include <fcntl.h>

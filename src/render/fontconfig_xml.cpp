@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/fontconfig_xml.h"
 
 #include <algorithm>

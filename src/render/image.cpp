@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/image.h"
 
 #include <cairo-pdf.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/png_writer.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/text_style.h"
 
 #include <algorithm>

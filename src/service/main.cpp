@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line front end: owns argv, URLs, files, the size rule's inputs,
 // atomic output and exit codes. Every failure is one line on stderr and exit
 // status 1; OUTPUT is then left as it was. A document that cannot be read is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/thumbnail_size.h"
 
 namespace tamsel {

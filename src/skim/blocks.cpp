@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "skim/blocks.h"
 
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "skim/decode.h"
 
 #include <unicode/ustring.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "skim/inline.h"
 
 #include <unicode/uchar.h>

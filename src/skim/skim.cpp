@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "skim/skim.h"
 
 namespace tamsel {

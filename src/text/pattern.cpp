@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/pattern.h"
 
 namespace tamsel {

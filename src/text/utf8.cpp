@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/utf8.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/cache/cache_progress.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/cache/thumbnail_file.h"
 
 #include <gtest/gtest.h>

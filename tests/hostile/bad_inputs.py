@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs the thumbnailer on hostile inputs and checks every answer.
 
 Each case must end, within a time budget, in one of two ways:

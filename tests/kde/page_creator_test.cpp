@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plugin's creator called as KIO's thumbnail worker calls it.
 #include "kde/page_creator.h"
 

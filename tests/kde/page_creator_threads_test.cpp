@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One creator serving requests from several threads at once, as the
 // thumbnail worker may use it: every page must come out as on one thread.
 #include <gtest/gtest.h>

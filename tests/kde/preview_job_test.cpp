@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // KDE's own preview machinery end to end: KIO::PreviewJob starts kio-extras'
 // `thumbnail` worker, which loads the plugin from the build tree (CTest sets
 // QT_PLUGIN_PATH to it). Every sample's page must be the command line's at

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Builds the Debian package as scripts/package does, unpacks it and checks
 what a user would get: the files, the thumbnailer entry's command, shared
 ICU, a thumbnail drawn by the packaged program, and the manual page.

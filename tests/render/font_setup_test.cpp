@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page's own fontconfig configuration against fontconfig's full one: every
 // face a page can ask for, and the fallbacks for text its fonts lack, must
 // come out the same on this machine, down to the size, matrix and rendering

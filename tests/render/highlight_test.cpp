@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/highlight.h"
 
 #include <gtest/gtest.h>

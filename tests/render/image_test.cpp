@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "render/image.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the layout examples in tests/render/cases/*.txt (format in
 // tests/support/example_cases.h): the input is a skim written as its dump
 // (tests/support/skim_dump.h), "%page X Y WIDTH HEIGHT" the page rect

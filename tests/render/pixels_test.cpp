@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Cairo backend, checked on what does not depend on fonts: the page
 // size, paper, border, accent bar ends, placeholder rows, ink in the title,
 // and how measured heights relate.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Pages with emoji and mixed scripts, drawn with the program's own font
 set-up and again with fontconfig's full system configuration: the pixels must
 be the same at every size.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The command line as hosts and scripts see it: --skim's exact JSON form,
 file URLs, page sizes in pixels, output formats, an OUTPUT the host made,
 one-line errors, and what --cache records of files it cannot read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/command_line.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """GNOME's own thumbnail factory, with the thumbnailer as installed and with
 what `--cache` wrote:
   * installed into a scratch prefix, the thumbnailer answers the factory for

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The thumbnailer entry's MIME types against the installed shared-mime-info
 database. Hosts match the canonical name the database gives a file, so a
 claimed alias is no use unless its canonical name is claimed too, and a name

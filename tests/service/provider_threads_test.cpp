@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests share nothing: many at once on one provider, skimming and
 // painting with Cairo and Pango on other threads than the requests, must
 // each encode the page they encode alone. The render subsystem's thread

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/skim_json.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/thumbnail_provider.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Installs the project into a scratch prefix and asks Xfce's thumbnail
 service, the tumblerd that Thunar asks, for thumbnails over D-Bus: a .md, a
 .txt and a .markdown file each get Ready and a 256-high PNG in the cache, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Links, images, tags and markers are examples in cases/inline.txt; here is
 // what a document's lines cannot hold: line breaks, invisible characters and
 // the character limits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the examples in tests/skim/cases/*.txt (format in
 // tests/support/example_cases.h): the input is a document, "%file NAME"
 // names it (notes.md unless given), and the expected output is its dump

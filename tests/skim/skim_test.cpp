@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Properties of whole skims: the examples are in cases/*.txt.
 #include "skim/skim.h"
 

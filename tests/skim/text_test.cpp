@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "skim/text.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """What the scripts that drive the executable share: running it with a time
 limit, installing the build, reading what it wrote, scratch directories.
 Each script keeps only its cases; `main` runs them with unittest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/cache/claimed_types.h"
 
 #include <gio/gio.h>

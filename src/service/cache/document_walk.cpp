@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/cache/document_walk.h"
 
 #include <dirent.h>

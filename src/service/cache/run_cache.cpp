@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "service/cache/run_cache.h"
 
 #include <sys/stat.h>
