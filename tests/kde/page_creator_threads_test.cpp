@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <atomic>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "kde/page_creator.h"
+#include "support/on_threads.h"
 
 namespace tamsel {
 namespace {
@@ -28,18 +27,8 @@ TEST(PageCreatorThreads, ConcurrentRequestsMatchSingleThreadedPages) {
   std::vector<QImage> expected;
   for (const QUrl& url : urls) expected.push_back(pageOf(url));
 
-  std::atomic<int> mismatches = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 8; ++i) {
-        const std::size_t which = static_cast<std::size_t>(t + i) % urls.size();
-        if (pageOf(urls[which]) != expected[which]) ++mismatches;
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(testing::mismatchesOnThreads(expected, [&](std::size_t i) { return pageOf(urls[i]); }),
+            0);
 }
 
 }  // namespace

@@ -5,15 +5,14 @@
 // safety is checked here too, through the same pages.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/file_url.h"
 #include "service/thumbnail_provider.h"
+#include "support/on_threads.h"
 
 namespace tamsel {
 namespace {
@@ -41,18 +40,8 @@ TEST(ProviderThreads, ConcurrentRequestsEncodeTheSinglyEncodedPages) {
     ASSERT_TRUE(expected.back()) << url;
   }
 
-  std::atomic<int> mismatches = 0;
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&, t] {
-      for (int i = 0; i < 8; ++i) {
-        const std::size_t which = static_cast<std::size_t>(t + i) % urls.size();
-        if (pageOf(urls[which]) != expected[which]) ++mismatches;
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(testing::mismatchesOnThreads(expected, [&](std::size_t i) { return pageOf(urls[i]); }),
+            0);
 }
 
 }  // namespace
