@@ -8,17 +8,17 @@
 #include <string_view>
 
 #include "render/handles.h"
+#include "render/png_format.h"
 
 namespace tamsel {
 namespace {
 
-constexpr std::string_view signature{"\x89PNG\r\n\x1a\n", 8};
-constexpr std::size_t chunkLengthSize = 4;
-constexpr std::size_t chunkTypeSize = 4;
-constexpr std::size_t chunkCrcSize = 4;
-constexpr std::size_t chunkOverhead = chunkLengthSize + chunkTypeSize + chunkCrcSize;
-// The format caps a chunk's data at 2^31 - 1 bytes.
-constexpr std::size_t chunkLengthLimit = 0x7fffffff;
+using png::chunkLengthLimit;
+using png::chunkLengthSize;
+using png::chunkOverhead;
+using png::chunkTypeSize;
+using png::signature;
+
 constexpr std::size_t maxKeyLength = 79;
 
 constexpr std::size_t headerSize = 13;

@@ -14,6 +14,7 @@
 #include "platform/read_file.h"
 #include "platform/replacement_file.h"
 #include "platform/unique_fd.h"
+#include "render/png_format.h"
 
 namespace tamsel {
 namespace {
@@ -21,11 +22,9 @@ namespace {
 constexpr mode_t directoryMode = 0700;
 constexpr mode_t thumbnailMode = 0600;
 
-constexpr std::string_view pngSignature{"\x89PNG\r\n\x1a\n", 8};
-constexpr std::size_t chunkHeaderSize = 8;
-constexpr std::size_t chunkCrcSize = 4;
-// The PNG format caps a chunk's length at 2^31 - 1.
-constexpr std::uint32_t chunkLengthLimit = 0x7fffffff;
+using png::chunkCrcSize;
+using png::chunkHeaderSize;
+using png::chunkLengthLimit;
 
 std::uint32_t bigEndian32(std::string_view bytes) {
   std::uint32_t value = 0;
@@ -75,20 +74,20 @@ std::string thumbnailFileName(std::string_view uri) {
 
 PngLeadingText readPngLeadingText(std::string_view bytes) {
   PngLeadingText result;
-  if (!bytes.starts_with(pngSignature)) {
-    result.status = bytes.size() < pngSignature.size() && pngSignature.starts_with(bytes)
+  if (!bytes.starts_with(png::signature)) {
+    result.status = bytes.size() < png::signature.size() && png::signature.starts_with(bytes)
                         ? PngLeadingText::Status::truncated
                         : PngLeadingText::Status::invalid;
     return result;
   }
-  std::size_t at = pngSignature.size();
+  std::size_t at = png::signature.size();
   while (true) {
     if (bytes.size() - at < chunkHeaderSize) {
       result.status = PngLeadingText::Status::truncated;
       return result;
     }
     const std::uint32_t length = bigEndian32(bytes.substr(at));
-    const std::string_view type = bytes.substr(at + 4, 4);
+    const std::string_view type = bytes.substr(at + png::chunkLengthSize, png::chunkTypeSize);
     if (length > chunkLengthLimit) {
       result.status = PngLeadingText::Status::invalid;
       return result;
