@@ -4,6 +4,7 @@
 // and how measured heights relate.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
