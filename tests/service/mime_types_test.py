@@ -16,7 +16,7 @@ import driver  # noqa: E402
 
 ENTRY = MIME_DIR = None
 # Canonical in newer shared-mime-info releases -> the name older ones use.
-NEWER_NAMES = {"application/yaml": "application/x-yaml"}
+NEWER_NAMES = {"application/yaml": "application/x-yaml", "application/vnd.dart": "text/x-dart"}
 
 
 def claimed_types():
