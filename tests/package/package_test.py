@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""Builds the Debian package as scripts/package does, unpacks it and checks
-what a user would get: the files, the thumbnailer entry's command, shared
-ICU, a thumbnail drawn by the packaged program, and the manual page.
+"""Builds the Debian package as scripts/package does, lintian included,
+unpacks it and checks what a user would get: the files, the thumbnailer
+entry's command, shared ICU, the KDE plugin for the Frameworks built against,
+a thumbnail drawn by the packaged program, and the manual page.
 
 usage: package_test.py SOURCE_DIR WORK_DIR VERSION
 """
@@ -26,9 +27,10 @@ EXPECTED_FILES = {
     "usr/share/lintian/overrides/tamsel-thumbnail",
 }
 EXEC = "Exec=/usr/bin/tamsel-thumbnail -s %s %i %o"
-# The KDE plugin's own package, beside the main one; MULTIARCH is filled in.
+# The KDE plugin's own package, beside the main one; MULTIARCH and the
+# Frameworks' major version KF are filled in.
 KDE_FILES = {
-    "usr/lib/MULTIARCH/qt5/plugins/kf5/thumbcreator/tamselthumbnail.so",
+    "usr/lib/MULTIARCH/qtKF/plugins/kfKF/thumbcreator/tamselthumbnail.so",
     "usr/share/doc/tamsel-thumbnail-kde/changelog.gz",
     "usr/share/doc/tamsel-thumbnail-kde/changelog.Debian.gz",
     "usr/share/doc/tamsel-thumbnail-kde/copyright",
@@ -37,12 +39,21 @@ KDE_FILES = {
 
 
 def run(*args, **kwargs):
-    return subprocess.run(args, check=True, capture_output=True, text=True, **kwargs)
+    done = subprocess.run(args, capture_output=True, text=True, **kwargs)
+    check(done.returncode == 0, "%s exited %d:\n%s%s"
+          % (" ".join(args), done.returncode, done.stdout, done.stderr))
+    return done
 
 
 def check(condition, message):
     if not condition:
         raise SystemExit("package test: " + message)
+
+
+def installed(package):
+    status = subprocess.run(["dpkg-query", "-W", "-f=${db:Status-Status}", package],
+                            capture_output=True, text=True).stdout
+    return status == "installed"
 
 
 def check_files(deb, tree, expected):
@@ -57,8 +68,7 @@ def main():
     source, work, version = sys.argv[1:4]
     os.makedirs(work, exist_ok=True)
     env = dict(os.environ, TAMSEL_PACKAGE_DIR=work)
-    deb = run(os.path.join(source, "scripts/package"), "--no-lintian",
-              env=env).stdout.splitlines()[-1]
+    deb = run(os.path.join(source, "scripts/package"), env=env).stdout.splitlines()[-1]
     arch = run("dpkg-architecture", "-qDEB_HOST_ARCH").stdout.strip()
     check(os.path.basename(deb) == "tamsel-thumbnail_%s-1_%s.deb" % (version, arch),
           "%s is not the package of release %s (debian/changelog)" % (deb, version))
@@ -69,8 +79,14 @@ def main():
         multiarch = run("dpkg-architecture", "-qDEB_HOST_MULTIARCH").stdout.strip()
         kde = os.path.join(os.path.dirname(deb),
                            os.path.basename(deb).replace("tamsel-thumbnail_", "tamsel-thumbnail-kde_"))
+        # The build takes Frameworks 6 where their development files are.
+        frameworks = "6" if installed("libkf6kio-dev") else "5"
         check_files(kde, os.path.join(tree, "kde"),
-                    {f.replace("MULTIARCH", multiarch) for f in KDE_FILES})
+                    {f.replace("MULTIARCH", multiarch).replace("KF", frameworks)
+                     for f in KDE_FILES})
+        depends = run("dpkg-deb", "-f", kde, "Depends").stdout
+        check("libkf%skiogui" % frameworks in depends,
+              "the KDE package does not depend on KIO %s: %s" % (frameworks, depends))
 
         with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
             check(EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC)
