@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "platform/document_head.h"

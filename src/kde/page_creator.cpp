@@ -5,6 +5,7 @@
 #include <QImage>
 #include <cmath>
 #include <string>
+#include <system_error>
 
 #include "platform/document_head.h"
 #include "platform/file_url.h"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 #include <variant>
 
 #include "platform/read_file.h"

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <memory>
 #include <numbers>
+#include <string>
+#include <string_view>
 
 #include "render/font_setup.h"
 #include "text/utf8.h"

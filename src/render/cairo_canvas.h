@@ -4,6 +4,7 @@
 #include <cairo.h>
 
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 

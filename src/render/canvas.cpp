@@ -2,6 +2,7 @@
 #include "render/canvas.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace tamsel {
 

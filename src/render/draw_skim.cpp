@@ -6,7 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "render/highlight.h"
 #include "render/text_style.h"

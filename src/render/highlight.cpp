@@ -4,7 +4,9 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "render/text_style.h"

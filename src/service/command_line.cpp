@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "platform/file_url.h"

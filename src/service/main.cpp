@@ -13,8 +13,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <variant>
 
 #include "platform/document_head.h"

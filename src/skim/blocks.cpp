@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "skim/blocks.h"
 
+#include <cstddef>
 #include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "skim/inline.h"
 #include "skim/text.h"

@@ -5,7 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "skim/text.h"
 #include "text/pattern.h"

@@ -5,6 +5,7 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <memory>
 
 namespace tamsel::detail {

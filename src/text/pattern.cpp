@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "text/pattern.h"
 
+#include <utility>
+
 namespace tamsel {
 namespace {
 

@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
+#include <utility>
+
 #include "service/cache/claimed_types.h"
 #include "support/scratch_directory.h"
 

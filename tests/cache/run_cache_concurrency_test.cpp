@@ -2,8 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <sstream>
+#include <string>
 #include <thread>
 
 #include "service/cache/run_cache.h"

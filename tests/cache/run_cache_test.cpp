@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <cstddef>
 #include <map>
+#include <optional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "service/cache/thumbnail_file.h"
 #include "support/scratch_directory.h"

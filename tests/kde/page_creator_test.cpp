@@ -9,6 +9,8 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <system_error>
+#include <utility>
 
 #include "platform/file_url.h"
 #include "render/handles.h"

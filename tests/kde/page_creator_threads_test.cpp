@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <cstddef>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "kde/page_creator.h"

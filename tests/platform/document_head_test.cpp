@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <tuple>
+#include <utility>
 
 #include "platform/replacement_file.h"
 #include "support/scratch_directory.h"

@@ -12,8 +12,10 @@
 #include <pango/pangofc-fontmap.h>
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "render/fontconfig_xml.h"
 #include "render/handles.h"

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "platform/file_url.h"

@@ -5,9 +5,12 @@
 // safety is checked here too, through the same pages.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/file_url.h"

@@ -5,6 +5,11 @@
 // (tests/support/skim_dump.h).
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "skim/skim.h"
 #include "support/example_cases.h"
 #include "support/skim_dump.h"

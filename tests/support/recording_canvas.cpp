@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 namespace tamsel {
 namespace {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <system_error>
 
 namespace tamsel {
 namespace {

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <optional>
 #include <set>
 #include <unordered_set>
 #include <utility>

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "service/cache/cache_options.h"
 #include "service/cache/cache_progress.h"

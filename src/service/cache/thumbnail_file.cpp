@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <system_error>
 
 #include "platform/handle.h"
 #include "platform/read_file.h"
