@@ -17,6 +17,7 @@
 
 #include "platform/file_url.h"
 #include "platform/handle.h"
+#include "service/cache/cache_options.h"
 #include "service/cache/cache_writer.h"
 #include "service/cache/run_cache.h"
 #include "service/cache/thumbnail_file.h"
@@ -57,10 +58,10 @@ enum class HostError : int {
   unsupportedFlavor = 5,
 };
 
-// Tumbler up to 4.20 matches Finished against a word of its own stack rather
-// than the handle it was given, and on a match locks memory that is no mutex,
-// hanging its main loop. That word is often the upper half of a pointer, which
-// in user space never has bit 31 set; handles always do.
+// Tumbler up to 4.20 matches Finished against a word its own stack happens to
+// hold rather than the handle it was given, and on a match locks memory that
+// is no mutex, hanging its main loop. Such a word is mostly a small count or
+// part of a user-space pointer, neither of which has bit 31 set; handles do.
 constexpr std::uint32_t handleMark = 0x8000'0000u;
 
 using MainLoopHandle = detail::Handle<GMainLoop, g_main_loop_unref>;

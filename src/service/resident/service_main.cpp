@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
   if (argc > 1) return fail("no operands are taken");
   if (idleSeconds < 0) return fail("--idle-timeout takes a number of seconds, 0 or more");
   if (jobs < 0 || static_cast<unsigned>(jobs) > tamsel::maxResidentWorkers) {
-    return fail("--jobs takes 1 to 8 threads");
+    return fail("--jobs takes at most 8 threads");
   }
   return tamsel::runResidentService({.idleTimeout = std::chrono::seconds(idleSeconds),
                                      .workers = static_cast<unsigned>(jobs),
