@@ -18,6 +18,8 @@ import driver  # noqa: E402
 
 EXPECTED_FILES = {
     "usr/bin/tamsel-thumbnail",
+    "usr/libexec/tamsel-thumbnail-service",
+    "usr/share/dbus-1/services/org.tamsel.Thumbnailer1.service",
     "usr/share/thumbnailers/tamsel.thumbnailer",
     "usr/share/man/man1/tamsel-thumbnail.1.gz",
     "usr/share/doc/tamsel-thumbnail/README.md.gz",

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "service/cache/run_cache.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -20,109 +18,21 @@
 #include <utility>
 #include <vector>
 
-#include "render/image.h"
+#include "service/cache/cache_writer.h"
 #include "service/cache/document_walk.h"
 #include "service/cache/thumbnail_file.h"
-#include "service/thumbnail_provider.h"
 #include "version.h"
 
 namespace tamsel {
 namespace {
 
-constexpr std::string_view software = "tamsel-thumbnail " TAMSEL_VERSION;
-
-enum class Outcome { made, fresh, failed, failedEarlier };
-
-struct Result {
-  Outcome outcome;
-  std::string cause;  // why it failed
-};
-
-Result failure(std::string cause) {
-  return {.outcome = Outcome::failed, .cause = std::move(cause)};
-}
-
-// One size the documents are drawn at.
-struct FlavorTarget {
-  std::string directory;  // the flavor's cache directory
-  Size maximum;
-};
-
 // What every worker reads and nothing writes.
 struct RunSetup {
   const DocumentList& documents;
-  std::vector<FlavorTarget> flavors;
+  std::vector<CacheTarget> flavors;
   std::string failDirectory;
   bool force = false;
 };
-
-// The failure entry the thumbnail standard asks for: a 1 x 1 PNG with the
-// URI and mtime of the file as it failed. Best effort: the failure itself is
-// reported either way, and a missing entry only means trying again next run.
-void recordFailure(const RunSetup& setup, const std::string& name, const std::string& uri,
-                   std::int64_t mtime) {
-  const std::vector<PngText> text{
-      {.key = "Thumb::URI", .value = uri},
-      {.key = "Thumb::MTime", .value = std::to_string(mtime)},
-      {.key = "Software", .value = std::string(software)},
-  };
-  const auto image = renderImage(
-      1, 1, [](Canvas&) {}, ImageFormat::png, text);
-  if (!image || makeThumbnailDirectory(setup.failDirectory) != 0) return;
-  writeThumbnailFile(setup.failDirectory, name, *image);
-}
-
-Result makeThumbnails(const RunSetup& setup, const CacheDocument& document) {
-  const std::string path = setup.documents.pathOf(document);
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return failure(std::strerror(errno));
-  const std::optional<std::string> uri = fileUriOf(path);
-  if (!uri) return failure("no file URI for this path");
-
-  const std::string name = thumbnailFileName(*uri);
-  const std::int64_t mtime = info.st_mtim.tv_sec;
-  std::vector<const FlavorTarget*> stale;
-  for (const FlavorTarget& flavor : setup.flavors) {
-    if (setup.force || !isFreshThumbnail(flavor.directory + "/" + name, *uri, mtime)) {
-      stale.push_back(&flavor);
-    }
-  }
-  if (stale.empty()) return {.outcome = Outcome::fresh, .cause = {}};
-  const std::string failEntry = setup.failDirectory + "/" + name;
-  if (!setup.force && isFreshThumbnail(failEntry, *uri, mtime)) {
-    return {.outcome = Outcome::failedEarlier, .cause = {}};
-  }
-
-  // Read and skimmed once, drawn at each size; the single-file thumbnailer's
-  // skim and page, so both draw the same pixels.
-  FileSkim file = skimFile(path);
-  if (file.error) {
-    recordFailure(setup, name, *uri, mtime);
-    return failure(file.error.message());
-  }
-  const std::vector<PngText> text{
-      {.key = "Thumb::URI", .value = *uri},
-      {.key = "Thumb::MTime", .value = std::to_string(mtime)},
-      {.key = "Thumb::Size", .value = std::to_string(info.st_size)},
-      {.key = "Thumb::Mimetype", .value = std::string(document.mimeType)},
-      {.key = "Software", .value = std::string(software)},
-  };
-  for (const FlavorTarget* flavor : stale) {
-    const ThumbnailReply reply = replyForSkim(file.skim, flavor->maximum, {});
-    const std::optional<std::string> image = renderReply(reply, ImageFormat::png, text);
-    if (!image) {
-      recordFailure(setup, name, *uri, mtime);
-      return failure("cannot draw the thumbnail");
-    }
-    if (const int error = writeThumbnailFile(flavor->directory, name, *image)) {
-      return failure("cannot write " + flavor->directory + "/" + name + ": " +
-                     std::strerror(error));
-    }
-  }
-  // A failure recorded for an older version of the file is void now.
-  ::unlink(failEntry.c_str());
-  return {.outcome = Outcome::made, .cause = {}};
-}
 
 // The state the workers share: the next document to take and the counts.
 struct SharedProgress {
@@ -141,19 +51,26 @@ struct SharedProgress {
 void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter) {
   const auto& documents = setup.documents.documents;
   for (std::size_t i = shared.next++; i < documents.size(); i = shared.next++) {
-    const Result result = makeThumbnails(setup, documents[i]);
+    const CacheDocument& document = documents[i];
+    const std::string path = setup.documents.pathOf(document);
+    const std::optional<std::string> uri = fileUriOf(path);
+    const CacheResult result =
+        uri ? writeDocumentThumbnails(path, *uri, document.mimeType, setup.flavors,
+                                      setup.failDirectory, setup.force)
+            : CacheResult{.outcome = CacheOutcome::failed, .cause = "no file URI for this path"};
     switch (result.outcome) {
-      case Outcome::made:
+      case CacheOutcome::made:
         ++shared.made;
         break;
-      case Outcome::fresh:
+      case CacheOutcome::fresh:
         ++shared.fresh;
         break;
-      case Outcome::failed:
+      case CacheOutcome::failed:
+      case CacheOutcome::unwritable:
         ++shared.failed;
-        reporter.failed(setup.documents.pathOf(documents[i]), result.cause);
+        reporter.failed(path, result.cause);
         break;
-      case Outcome::failedEarlier:
+      case CacheOutcome::failedEarlier:
         ++shared.failedEarlier;
         break;
     }
@@ -195,7 +112,7 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
   if (documents.documents.empty()) return {.failed = walkFailures};
 
   // One line for the directory rather than one per document.
-  for (const FlavorTarget& flavor : setup.flavors) {
+  for (const CacheTarget& flavor : setup.flavors) {
     if (const int error = makeThumbnailDirectory(flavor.directory)) {
       reporter.failed(flavor.directory, std::strerror(error));
       return {.failed = walkFailures + documents.documents.size()};
