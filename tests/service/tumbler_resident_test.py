@@ -24,7 +24,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
 import driver  # noqa: E402
 from driver import file_uri as uri_of  # noqa: E402
-from tumbler_thumbnail_test import DOCUMENTS, UNREADABLE, find_tumblerd  # noqa: E402
+from tumbler_thumbnail_test import (  # noqa: E402
+    DOCUMENTS, UNREADABLE, find_tumblerd, run_on_private_bus)
 
 WAIT = 30  # seconds for all answers
 IDLE = 2  # the service's idle time here, in seconds
@@ -153,8 +154,7 @@ def main():
         check(sys.argv[2], sys.argv[3])
         return 0
 
-    dbus_run_session = shutil.which("dbus-run-session")
-    if not find_tumblerd() or not dbus_run_session:
+    if not find_tumblerd() or not shutil.which("dbus-run-session"):
         print("skipped: needs tumblerd and dbus-run-session (packages tumbler and dbus)")
         return driver.SKIP
     cmake, build, thumbnailer = sys.argv[1:4]
@@ -169,24 +169,10 @@ def main():
             text = f.read()
         driver.write(activation, text.replace("-service\n", "-service --idle-timeout %d\n" % IDLE)
                      .encode())
-        for name, (body, _) in DOCUMENTS.items():
-            driver.write(os.path.join(scratch, name), body)
-        os.mkfifo(os.path.join(scratch, UNREADABLE))
-        os.mkdir(os.path.join(scratch, "tmp"))
-        env = dict(os.environ, HOME=scratch, XDG_CACHE_HOME=os.path.join(scratch, "cache"),
-                   XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share",
-                   TMPDIR=os.path.join(scratch, "tmp"))
-        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         version = subprocess.run([thumbnailer, "--version"], capture_output=True, text=True,
                                  check=True).stdout.split()[-1]
-        done = subprocess.run([dbus_run_session, "--", sys.executable, os.path.abspath(__file__),
-                               "--on-private-bus", scratch, thumbnailer, version],
-                              env=env, timeout=4 * WAIT, check=False)
-        if done.returncode != 0:
-            with open(os.path.join(scratch, "tumblerd.log"), "rb") as f:
-                print(b"".join(line for line in f if not line.startswith(b"  ")).decode(
-                    errors="replace"))
-        return done.returncode
+        return run_on_private_bus(__file__, scratch, prefix, [scratch, thumbnailer, version],
+                                  4 * WAIT)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 

@@ -103,14 +103,37 @@ def check(scratch, answers):
     print("%s -> Error: %s" % (UNREADABLE, answers[uri]))
 
 
+def run_on_private_bus(script, scratch, prefix, args, timeout):
+    """Writes the documents into SCRATCH and runs SCRIPT --on-private-bus
+    ARGS on a session bus of its own, with HOME, the cache and TMPDIR in
+    SCRATCH and PREFIX's data first; prints tumblerd's log when it fails."""
+    for name, (body, _) in DOCUMENTS.items():
+        driver.write(os.path.join(scratch, name), body)
+    os.mkfifo(os.path.join(scratch, UNREADABLE))
+    os.mkdir(os.path.join(scratch, "tmp"))
+    env = dict(os.environ, HOME=scratch, XDG_CACHE_HOME=os.path.join(scratch, "cache"),
+               XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share",
+               TMPDIR=os.path.join(scratch, "tmp"))
+    env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+    done = subprocess.run([shutil.which("dbus-run-session"), "--", sys.executable,
+                           os.path.abspath(script), "--on-private-bus", *args],
+                          env=env, timeout=timeout, check=False)
+    if done.returncode != 0:
+        with open(os.path.join(scratch, "tumblerd.log"), "rb") as f:
+            # The plugin lists are long and say nothing about requests.
+            print(b"".join(line for line in f if not line.startswith(b"  ")).decode(
+                errors="replace"))
+    return done.returncode
+
+
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--on-private-bus":
         tumblerd, scratch = sys.argv[2], sys.argv[3]
         check(scratch, ask_tumblerd(tumblerd, scratch))
         return 0
 
-    tumblerd, dbus_run_session = find_tumblerd(), shutil.which("dbus-run-session")
-    if not tumblerd or not dbus_run_session:
+    tumblerd = find_tumblerd()
+    if not tumblerd or not shutil.which("dbus-run-session"):
         print("skipped: needs tumblerd and dbus-run-session (packages tumbler and dbus; "
               "scripts/setup installs them)")
         return driver.SKIP
@@ -119,23 +142,7 @@ def main():
     try:
         prefix = os.path.join(scratch, "prefix")
         driver.install(cmake, build, prefix)
-        for name, (body, _) in DOCUMENTS.items():
-            driver.write(os.path.join(scratch, name), body)
-        os.mkfifo(os.path.join(scratch, UNREADABLE))
-        os.mkdir(os.path.join(scratch, "tmp"))
-        env = dict(os.environ, HOME=scratch, XDG_CACHE_HOME=os.path.join(scratch, "cache"),
-                   XDG_DATA_DIRS=os.path.join(prefix, "share") + ":/usr/share",
-                   TMPDIR=os.path.join(scratch, "tmp"))
-        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-        done = subprocess.run([dbus_run_session, "--", sys.executable, os.path.abspath(__file__),
-                               "--on-private-bus", tumblerd, scratch],
-                              env=env, timeout=2 * WAIT, check=False)
-        if done.returncode != 0:
-            with open(os.path.join(scratch, "tumblerd.log"), "rb") as f:
-                # The plugin lists are long and say nothing about requests.
-                print(b"".join(line for line in f if not line.startswith(b"  ")).decode(
-                    errors="replace"))
-        return done.returncode
+        return run_on_private_bus(__file__, scratch, prefix, [tumblerd, scratch], 2 * WAIT)
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
 
