@@ -47,6 +47,8 @@ void checkArgument(const std::string& arg) {
   (void)outputFormat(arg);
   (void)isOtherURL(arg);
   (void)inputPath(arg);
+  const std::string name = lastPathComponent(arg);
+  require(name == "/" || name.find('/') == std::string::npos, "file name holds a slash");
   if (const auto path = filePathFromURL(arg)) {
     require(path->starts_with('/'), "file URL names a relative path");
     require(path->find('\0') == std::string::npos, "file URL smuggles in NUL");
