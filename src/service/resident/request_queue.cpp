@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/file_url.h"
+
 namespace tamsel {
 namespace {
 
@@ -15,6 +17,18 @@ Line::iterator findJob(Line& line, const std::string& uri, CacheFlavor flavor) {
 }
 
 }  // namespace
+
+std::variant<CacheFlavor, Refusal> checkRequest(std::string_view uri, std::string_view flavor) {
+  const std::optional<CacheFlavor> known = flavorFromName(flavor);
+  if (!known) {
+    return Refusal{.code = HostError::unsupportedFlavor,
+                   .message = "no thumbnail flavor '" + std::string(flavor) + "'"};
+  }
+  if (!filePathFromURL(uri)) {
+    return Refusal{.code = HostError::unsupported, .message = "not a local file"};
+  }
+  return *known;
+}
 
 RequestQueue::Added RequestQueue::add(std::uint32_t handle, const std::string& uri,
                                       const std::string& mimeType, CacheFlavor flavor,

@@ -6,11 +6,42 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 #include "service/cache/cache_options.h"
 
 namespace tamsel {
+
+// The codes of tumblerd's error domain, which it passes on to its clients.
+enum class HostError : int {
+  unsupported = 0,
+  invalidFormat = 2,
+  saveFailed = 4,
+  unsupportedFlavor = 5,
+};
+
+// Why a request is answered with Error as soon as its handle is given.
+struct Refusal {
+  HostError code;
+  std::string message;
+};
+
+// The flavor a Queue call for `uri` in `flavor` asks for, or its refusal: a
+// flavor not spelled as flavorName spells one, or a URI naming no local file
+// (filePathFromURL). Any bytes; pure and thread-safe.
+std::variant<CacheFlavor, Refusal> checkRequest(std::string_view uri, std::string_view flavor);
+
+// The handle of the `count`th request. Tumbler up to 4.20 matches Finished
+// against a word its own stack happens to hold rather than the handle it was
+// given, and on a match locks memory that is no mutex, hanging its main loop.
+// Such a word is mostly a small count or part of a user-space pointer,
+// neither of which has bit 31 set; handles do.
+constexpr std::uint32_t requestHandle(std::uint32_t count) {
+  constexpr std::uint32_t handleMark = 0x8000'0000u;
+  return handleMark | (count & ~handleMark);
+}
 
 // One document to bring up to date in one flavor, and every request handle
 // that waits for it.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "platform/file_url.h"
@@ -49,20 +50,6 @@ constexpr const char* interfaceXml = R"(<node>
     <signal name="Finished"><arg type="u" name="handle"/></signal>
   </interface>
 </node>)";
-
-// The codes of tumblerd's error domain, which it passes on to its clients.
-enum class HostError : int {
-  unsupported = 0,
-  invalidFormat = 2,
-  saveFailed = 4,
-  unsupportedFlavor = 5,
-};
-
-// Tumbler up to 4.20 matches Finished against a word its own stack happens to
-// hold rather than the handle it was given, and on a match locks memory that
-// is no mutex, hanging its main loop. Such a word is mostly a small count or
-// part of a user-space pointer, neither of which has bit 31 set; handles do.
-constexpr std::uint32_t handleMark = 0x8000'0000u;
 
 using MainLoopHandle = detail::Handle<GMainLoop, g_main_loop_unref>;
 using NodeInfoHandle = detail::Handle<GDBusNodeInfo, g_dbus_node_info_unref>;
@@ -163,13 +150,12 @@ void ResidentService::queue(GVariant* parameters, GDBusMethodInvocation* invocat
   const char* flavorText = nullptr;
   gboolean urgent = FALSE;
   g_variant_get(parameters, "(&s&s&sb)", &uri, &mimeType, &flavorText, &urgent);
-  const std::optional<CacheFlavor> flavor = flavorFromName(flavorText);
-  const bool local = filePathFromURL(uri).has_value();
+  const std::variant<CacheFlavor, Refusal> checked = checkRequest(uri, flavorText);
 
   std::unique_lock lock(mutex_);
   lastActivity_ = Clock::now();
-  const std::uint32_t handle = handleMark | (++nextHandle_ & ~handleMark);
-  if (flavor && local) {
+  const std::uint32_t handle = requestHandle(++nextHandle_);
+  if (const auto* flavor = std::get_if<CacheFlavor>(&checked)) {
     if (queue_.add(handle, uri, mimeType, *flavor, urgent) == RequestQueue::Added::full) {
       lock.unlock();
       g_dbus_method_invocation_return_dbus_error(invocation, "org.tamsel.Thumbnailer1.Error.Busy",
@@ -182,11 +168,8 @@ void ResidentService::queue(GVariant* parameters, GDBusMethodInvocation* invocat
   g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", handle));
   lock.unlock();
   wake_.notify_one();
-  if (!flavor) {
-    refuse(handle, uri, HostError::unsupportedFlavor,
-           "no thumbnail flavor '" + std::string(flavorText) + "'");
-  } else if (!local) {
-    refuse(handle, uri, HostError::unsupported, "not a local file");
+  if (const auto* refusal = std::get_if<Refusal>(&checked)) {
+    refuse(handle, uri, refusal->code, refusal->message);
   }
 }
 
