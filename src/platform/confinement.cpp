@@ -1,0 +1,259 @@
+// SPDX-License-Identifier: MIT
+#define G_LOG_DOMAIN "tamsel"
+#include "platform/confinement.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <linux/landlock.h>
+#include <sched.h>
+#include <seccomp.h>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/unique_fd.h"
+
+namespace tamsel {
+namespace {
+
+// LeakSanitizer's check at exit stops the threads with ptrace and reads
+// /proc/PID/maps and /proc/PID/task; its builds leave both open.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool leakChecked = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+constexpr bool leakChecked = true;
+#else
+constexpr bool leakChecked = false;
+#endif
+#else
+constexpr bool leakChecked = false;
+#endif
+
+// Rights of later ABIs than the oldest supported headers (Linux 6.1) know.
+constexpr std::uint64_t fsTruncate = 1ULL << 14;        // ABI 3
+constexpr std::uint64_t fsIoctlDev = 1ULL << 15;        // ABI 5
+constexpr std::uint64_t netBindTcp = 1ULL << 0;         // ABI 4
+constexpr std::uint64_t netConnectTcp = 1ULL << 1;      // ABI 4
+constexpr std::uint64_t scopeAbstractUnix = 1ULL << 0;  // ABI 6
+constexpr std::uint64_t scopeSignal = 1ULL << 1;        // ABI 6
+
+// struct landlock_ruleset_attr as of ABI 6; a kernel that knows less is
+// given only the fields it knows.
+struct RulesetAttr {
+  std::uint64_t handledAccessFs = 0;
+  std::uint64_t handledAccessNet = 0;
+  std::uint64_t scoped = 0;
+};
+
+constexpr std::uint64_t fsRead = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
+// What may be granted on a file rather than a folder.
+constexpr std::uint64_t fileRights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
+                                     LANDLOCK_ACCESS_FS_READ_FILE | fsTruncate | fsIoctlDev;
+
+std::uint64_t handledFs(int abi) {
+  std::uint64_t rights = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1;  // ABI 1: bits 0 to 12
+  if (abi >= 2) rights |= LANDLOCK_ACCESS_FS_REFER;
+  if (abi >= 3) rights |= fsTruncate;
+  if (abi >= 5) rights |= fsIoctlDev;
+  return rights;
+}
+
+std::uint64_t rightsFor(Confinement::Access access) {
+  switch (access) {
+    case Confinement::Access::read:
+      return fsRead;
+    case Confinement::Access::fill:
+      return LANDLOCK_ACCESS_FS_WRITE_FILE | fsTruncate;
+    case Confinement::Access::replaceIn:
+      // A rename within one folder: no REFER, which moves across folders.
+      return LANDLOCK_ACCESS_FS_MAKE_REG | LANDLOCK_ACCESS_FS_REMOVE_FILE;
+    case Confinement::Access::cache:
+      return fsRead | LANDLOCK_ACCESS_FS_WRITE_FILE | fsTruncate | LANDLOCK_ACCESS_FS_MAKE_REG |
+             LANDLOCK_ACCESS_FS_MAKE_DIR | LANDLOCK_ACCESS_FS_REMOVE_FILE;
+  }
+  return 0;
+}
+
+bool landlockSimulatedAway() {
+  const char* off = std::getenv("TAMSEL_TEST_NO_LANDLOCK");
+  return off && *off;
+}
+
+// The kernel's Landlock ABI, or 0 with errno saying why there is none.
+int landlockAbi() {
+  if (landlockSimulatedAway()) {
+    errno = ENOSYS;
+    return 0;
+  }
+  const long abi =
+      ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+  return abi > 0 ? static_cast<int>(abi) : 0;
+}
+
+void addRule(int ruleset, const Confinement::Path& path, std::uint64_t handled) {
+  const UniqueFd fd(::open(path.path.c_str(), O_PATH | O_CLOEXEC));
+  struct stat info {};
+  if (!fd || ::fstat(fd.get(), &info) != 0) return;
+  std::uint64_t rights = rightsFor(path.access) & handled;
+  if (!S_ISDIR(info.st_mode)) rights &= fileRights;
+  if (rights == 0) return;
+  landlock_path_beneath_attr rule{};
+  rule.allowed_access = rights;
+  rule.parent_fd = fd.get();
+  // A rule that cannot be added leaves less allowed, never more.
+  ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0);
+}
+
+// 0, or the errno of the step that failed.
+int restrictFileSystem(int abi, const Confinement& confinement) {
+  RulesetAttr attr{.handledAccessFs = handledFs(abi)};
+  std::size_t size = sizeof attr.handledAccessFs;
+  if (abi >= 4) {
+    attr.handledAccessNet = netBindTcp | netConnectTcp;
+    size += sizeof attr.handledAccessNet;
+  }
+  if (abi >= 6) {
+    // The bus of a service may be at an abstract address, connected after
+    // this; new sockets are seccomp's to refuse there.
+    attr.scoped = scopeSignal | (confinement.keepsOpenSockets ? 0 : scopeAbstractUnix);
+    size += sizeof attr.scoped;
+  }
+  const UniqueFd ruleset(static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, size, 0)));
+  if (!ruleset) return errno;
+  for (const Confinement::Path& path : confinement.paths) {
+    addRule(ruleset.get(), path, attr.handledAccessFs);
+  }
+  if (leakChecked) addRule(ruleset.get(), {"/proc/self", Confinement::Access::read}, fsRead);
+  if (::syscall(SYS_landlock_restrict_self, ruleset.get(), 0) != 0) return errno;
+  return 0;
+}
+
+// Denied outright, whatever the arguments.
+constexpr int deniedCalls[] = {
+    // Other programs, and other processes' memory and descriptors.
+    SCMP_SYS(execve), SCMP_SYS(execveat), SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev),
+    SCMP_SYS(pidfd_getfd), SCMP_SYS(perf_event_open),
+    // The network, and any socket or connection not already open.
+    SCMP_SYS(socket), SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(listen),
+    SCMP_SYS(accept), SCMP_SYS(accept4),
+    // File systems, mounts and namespaces.
+    SCMP_SYS(mount), SCMP_SYS(umount2), SCMP_SYS(pivot_root), SCMP_SYS(chroot), SCMP_SYS(unshare),
+    SCMP_SYS(setns), SCMP_SYS(mount_setattr), SCMP_SYS(move_mount), SCMP_SYS(open_tree),
+    SCMP_SYS(fsopen), SCMP_SYS(fsconfig), SCMP_SYS(fsmount), SCMP_SYS(fspick),
+    SCMP_SYS(open_by_handle_at), SCMP_SYS(name_to_handle_at), SCMP_SYS(fanotify_init),
+    // Keyrings, BPF, and io_uring, whose requests seccomp never sees.
+    SCMP_SYS(add_key), SCMP_SYS(request_key), SCMP_SYS(keyctl), SCMP_SYS(bpf),
+    SCMP_SYS(userfaultfd), SCMP_SYS(io_uring_setup), SCMP_SYS(io_uring_enter),
+    SCMP_SYS(io_uring_register),
+    // The kernel and the machine.
+    SCMP_SYS(init_module), SCMP_SYS(finit_module), SCMP_SYS(delete_module), SCMP_SYS(kexec_load),
+    SCMP_SYS(kexec_file_load), SCMP_SYS(reboot), SCMP_SYS(swapon), SCMP_SYS(swapoff),
+    SCMP_SYS(acct), SCMP_SYS(syslog), SCMP_SYS(quotactl), SCMP_SYS(iopl), SCMP_SYS(ioperm),
+    SCMP_SYS(uselib), SCMP_SYS(vhangup)};
+
+// Denied unless sockets already open must stay usable.
+constexpr int socketTraffic[] = {SCMP_SYS(sendto),   SCMP_SYS(sendmsg), SCMP_SYS(sendmmsg),
+                                 SCMP_SYS(recvfrom), SCMP_SYS(recvmsg), SCMP_SYS(recvmmsg)};
+
+constexpr std::uint64_t namespaceFlags[] = {CLONE_NEWNS,    CLONE_NEWUSER, CLONE_NEWPID,
+                                            CLONE_NEWNET,   CLONE_NEWUTS,  CLONE_NEWIPC,
+                                            CLONE_NEWCGROUP};
+
+void releaseFilter(void* filter) {
+  seccomp_release(filter);
+}
+
+// 0, or the errno of the step that failed.
+int filterCalls(bool keepsOpenSockets) {
+  const std::unique_ptr<void, decltype(&releaseFilter)> filter(seccomp_init(SCMP_ACT_ALLOW),
+                                                               releaseFilter);
+  if (!filter) return ENOMEM;
+  const std::uint32_t denied = SCMP_ACT_ERRNO(EPERM);
+  void* ctx = filter.get();
+  // Calls of another ABI (int 0x80 on x86-64) would pass a filter written
+  // for this one unexamined.
+  if (int rc = seccomp_attr_set(ctx, SCMP_FLTATR_ACT_BADARCH, denied); rc < 0) return -rc;
+  // Threads already running (the bus's) get the filter too.
+  if (int rc = seccomp_attr_set(ctx, SCMP_FLTATR_CTL_TSYNC, 1); rc < 0) return -rc;
+  // A call this architecture lacks cannot be added, nor made.
+  for (const int call : deniedCalls) seccomp_rule_add(ctx, denied, call, 0);
+  if (!keepsOpenSockets) {
+    for (const int call : socketTraffic) seccomp_rule_add(ctx, denied, call, 0);
+  }
+  if (!leakChecked) seccomp_rule_add(ctx, denied, SCMP_SYS(ptrace), 0);
+  for (const std::uint64_t flag : namespaceFlags) {
+    seccomp_rule_add(ctx, denied, SCMP_SYS(clone), 1, SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag));
+  }
+  // clone3's flags are in memory the filter cannot read; C libraries fall
+  // back to clone on ENOSYS.
+  seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0);
+  // Typing into the terminal the process was started from. The kernel reads
+  // the request as 32 bits, so the upper half must not hide it.
+  for (const unsigned long request : {TIOCSTI, TIOCLINUX}) {
+    seccomp_rule_add(ctx, denied, SCMP_SYS(ioctl), 1,
+                     SCMP_A1(SCMP_CMP_MASKED_EQ, 0xFFFF'FFFFu, request));
+  }
+  if (int rc = seccomp_load(ctx); rc < 0) return -rc;
+  return 0;
+}
+
+void debugMissing(const char* what, int error) {
+  // Debug output goes where errors go, never into what stdout carries.
+  g_log_writer_default_set_use_stderr(TRUE);
+  g_debug("not confined by %s: %s", what, std::strerror(error));
+}
+
+bool seccompAvailable() {
+  std::uint32_t action = SECCOMP_RET_ERRNO;
+  return ::syscall(SYS_seccomp, SECCOMP_GET_ACTION_AVAIL, 0, &action) == 0;
+}
+
+}  // namespace
+
+int confineFileSystem(const Confinement& confinement) {
+  // Landlock without CAP_SYS_ADMIN needs it.
+  ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+  int abi = landlockAbi();
+  const int error = abi == 0 ? errno : restrictFileSystem(abi, confinement);
+  if (error) {
+    abi = 0;
+    debugMissing("Landlock", error);
+  }
+  return abi;
+}
+
+bool confineCalls(const Confinement& confinement) {
+  if (const int error = filterCalls(confinement.keepsOpenSockets)) {
+    debugMissing("seccomp", error);
+    return false;
+  }
+  return true;
+}
+
+ConfinementLevel confine(const Confinement& confinement) {
+  const int abi = confineFileSystem(confinement);
+  return {.landlockAbi = abi, .seccomp = confineCalls(confinement)};
+}
+
+ConfinementLevel availableConfinement() {
+  return {.landlockAbi = landlockAbi(), .seccomp = seccompAvailable()};
+}
+
+std::string describeConfinement(const ConfinementLevel& level) {
+  std::string text;
+  if (level.landlockAbi > 0) text = "landlock ABI " + std::to_string(level.landlockAbi);
+  if (level.seccomp) text += text.empty() ? "seccomp" : ", seccomp";
+  return text.empty() ? "none" : text;
+}
+
+}  // namespace tamsel
