@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "render/handles.h"
 
@@ -38,6 +40,11 @@ void keepSystemFontConfig();
 // and drawing can load just the fonts its page uses. A width that is not
 // finite and positive loads only the configuration.
 void preparePageFonts(double width, const std::function<bool()>& enough = {});
+
+// The files and folders fontconfig reads for pages once setUpFontConfig has
+// run: its font folders (with those below them), its cache folders, and its
+// configuration files. Some need not exist. Calls setUpFontConfig first.
+std::vector<std::string> fontConfigPaths();
 
 namespace detail {
 
