@@ -178,7 +178,7 @@ def main():
                    TMPDIR=os.path.join(scratch, "tmp"))
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         version = subprocess.run([thumbnailer, "--version"], capture_output=True, text=True,
-                                 check=True).stdout.split()[-1]
+                                 check=True).stdout.split()[1]
         done = subprocess.run([dbus_run_session, "--", sys.executable, os.path.abspath(__file__),
                                "--on-private-bus", scratch, thumbnailer, version],
                               env=env, timeout=4 * WAIT, check=False)
