@@ -169,6 +169,12 @@ constexpr std::uint64_t namespaceFlags[] = {CLONE_NEWNS,    CLONE_NEWUSER, CLONE
                                             CLONE_NEWNET,   CLONE_NEWUTS,  CLONE_NEWIPC,
                                             CLONE_NEWCGROUP};
 
+// Argument `index` masked with `mask` is `value`; SCMP_A0 and its kin are C
+// compound literals.
+scmp_arg_cmp argument(unsigned index, std::uint64_t mask, std::uint64_t value) {
+  return {.arg = index, .op = SCMP_CMP_MASKED_EQ, .datum_a = mask, .datum_b = value};
+}
+
 void releaseFilter(void* filter) {
   seccomp_release(filter);
 }
@@ -192,7 +198,7 @@ int filterCalls(bool keepsOpenSockets) {
   }
   if (!leakChecked) seccomp_rule_add(ctx, denied, SCMP_SYS(ptrace), 0);
   for (const std::uint64_t flag : namespaceFlags) {
-    seccomp_rule_add(ctx, denied, SCMP_SYS(clone), 1, SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag));
+    seccomp_rule_add(ctx, denied, SCMP_SYS(clone), 1, argument(0, flag, flag));
   }
   // clone3's flags are in memory the filter cannot read; C libraries fall
   // back to clone on ENOSYS.
@@ -200,8 +206,7 @@ int filterCalls(bool keepsOpenSockets) {
   // Typing into the terminal the process was started from. The kernel reads
   // the request as 32 bits, so the upper half must not hide it.
   for (const unsigned long request : {TIOCSTI, TIOCLINUX}) {
-    seccomp_rule_add(ctx, denied, SCMP_SYS(ioctl), 1,
-                     SCMP_A1(SCMP_CMP_MASKED_EQ, 0xFFFF'FFFFu, request));
+    seccomp_rule_add(ctx, denied, SCMP_SYS(ioctl), 1, argument(1, 0xFFFF'FFFFu, request));
   }
   if (int rc = seccomp_load(ctx); rc < 0) return -rc;
   return 0;

@@ -229,7 +229,8 @@ void PrintTo(Mode mode, std::ostream* out) {
 class ConfinementTest : public ::testing::TestWithParam<std::tuple<Mode, Row>> {};
 
 TEST_P(ConfinementTest, HoldsExactlyWhereItShould) {
-  const auto& [mode, row] = GetParam();
+  const Mode mode = std::get<0>(GetParam());
+  const Row& row = std::get<1>(GetParam());
   const World world;
   ASSERT_FALSE(world.font.empty());
   if (row.byLandlock && availableConfinement().landlockAbi == 0) GTEST_SKIP() << "no Landlock here";
