@@ -4,10 +4,9 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <linux/filter.h>
 #include <linux/landlock.h>
-#include <sched.h>
-#include <seccomp.h>
-#include <sys/ioctl.h>
+#include <linux/seccomp.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -17,9 +16,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <span>
 #include <string>
 
+#include "call_filters.inc"
 #include "platform/unique_fd.h"
 
 namespace tamsel {
@@ -139,82 +139,16 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
   return 0;
 }
 
-// Denied outright, whatever the arguments.
-constexpr int deniedCalls[] = {
-    // Other processes' memory and descriptors.
-    SCMP_SYS(process_vm_readv), SCMP_SYS(process_vm_writev), SCMP_SYS(pidfd_getfd),
-    SCMP_SYS(perf_event_open),
-    // The network, and any socket or connection not already open.
-    SCMP_SYS(socket), SCMP_SYS(socketpair), SCMP_SYS(connect), SCMP_SYS(bind), SCMP_SYS(listen),
-    SCMP_SYS(accept), SCMP_SYS(accept4),
-    // File systems, mounts and namespaces.
-    SCMP_SYS(mount), SCMP_SYS(umount2), SCMP_SYS(pivot_root), SCMP_SYS(chroot), SCMP_SYS(unshare),
-    SCMP_SYS(setns), SCMP_SYS(mount_setattr), SCMP_SYS(move_mount), SCMP_SYS(open_tree),
-    SCMP_SYS(fsopen), SCMP_SYS(fsconfig), SCMP_SYS(fsmount), SCMP_SYS(fspick),
-    SCMP_SYS(open_by_handle_at), SCMP_SYS(name_to_handle_at), SCMP_SYS(fanotify_init),
-    // Keyrings, BPF, and io_uring, whose requests seccomp never sees.
-    SCMP_SYS(add_key), SCMP_SYS(request_key), SCMP_SYS(keyctl), SCMP_SYS(bpf),
-    SCMP_SYS(userfaultfd), SCMP_SYS(io_uring_setup), SCMP_SYS(io_uring_enter),
-    SCMP_SYS(io_uring_register),
-    // The kernel and the machine.
-    SCMP_SYS(init_module), SCMP_SYS(finit_module), SCMP_SYS(delete_module), SCMP_SYS(kexec_load),
-    SCMP_SYS(kexec_file_load), SCMP_SYS(reboot), SCMP_SYS(swapon), SCMP_SYS(swapoff),
-    SCMP_SYS(acct), SCMP_SYS(syslog), SCMP_SYS(quotactl), SCMP_SYS(iopl), SCMP_SYS(ioperm),
-    SCMP_SYS(uselib), SCMP_SYS(vhangup)};
-
-// Denied unless sockets already open must stay usable.
-constexpr int socketTraffic[] = {SCMP_SYS(sendto),   SCMP_SYS(sendmsg), SCMP_SYS(sendmmsg),
-                                 SCMP_SYS(recvfrom), SCMP_SYS(recvmsg), SCMP_SYS(recvmmsg)};
-
-constexpr std::uint64_t namespaceFlags[] = {CLONE_NEWNS,    CLONE_NEWUSER, CLONE_NEWPID,
-                                            CLONE_NEWNET,   CLONE_NEWUTS,  CLONE_NEWIPC,
-                                            CLONE_NEWCGROUP};
-
-// Argument `index` masked with `mask` is `value`; SCMP_A0 and its kin are C
-// compound literals.
-scmp_arg_cmp argument(unsigned index, std::uint64_t mask, std::uint64_t value) {
-  return {.arg = index, .op = SCMP_CMP_MASKED_EQ, .datum_a = mask, .datum_b = value};
-}
-
-void releaseFilter(void* filter) {
-  seccomp_release(filter);
-}
-
 // 0, or the errno of the step that failed.
 int filterCalls(bool keepsOpenSockets) {
-  const std::unique_ptr<void, decltype(&releaseFilter)> filter(seccomp_init(SCMP_ACT_ALLOW),
-                                                               releaseFilter);
-  if (!filter) return ENOMEM;
-  const std::uint32_t denied = SCMP_ACT_ERRNO(EPERM);
-  void* ctx = filter.get();
-  // Calls of another ABI (int 0x80 on x86-64) would pass a filter written
-  // for this one unexamined.
-  if (int rc = seccomp_attr_set(ctx, SCMP_FLTATR_ACT_BADARCH, denied); rc < 0) return -rc;
-  // Threads already running (the bus's) get the filter too.
-  if (int rc = seccomp_attr_set(ctx, SCMP_FLTATR_CTL_TSYNC, 1); rc < 0) return -rc;
-  // A call this architecture lacks cannot be added, nor made.
-  for (const int call : deniedCalls) seccomp_rule_add(ctx, denied, call, 0);
-  if (!keepsOpenSockets) {
-    for (const int call : socketTraffic) seccomp_rule_add(ctx, denied, call, 0);
-  }
-  if (!leakChecked) {
-    for (const int call : {SCMP_SYS(ptrace), SCMP_SYS(execve), SCMP_SYS(execveat)}) {
-      seccomp_rule_add(ctx, denied, call, 0);
-    }
-  }
-  for (const std::uint64_t flag : namespaceFlags) {
-    seccomp_rule_add(ctx, denied, SCMP_SYS(clone), 1, argument(0, flag, flag));
-  }
-  // clone3's flags are in memory the filter cannot read; C libraries fall
-  // back to clone on ENOSYS.
-  seccomp_rule_add(ctx, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0);
-  // Typing into the terminal the process was started from. The kernel reads
-  // the request as 32 bits, so the upper half must not hide it.
-  for (const unsigned long request : {TIOCSTI, TIOCLINUX}) {
-    seccomp_rule_add(ctx, denied, SCMP_SYS(ioctl), 1, argument(1, 0xFFFF'FFFFu, request));
-  }
-  if (int rc = seccomp_load(ctx); rc < 0) return -rc;
-  return 0;
+  // TSYNC: threads already running (the bus's) get the filter too.
+  const std::span<const sock_filter> filter = detail::callFilters[keepsOpenSockets][leakChecked];
+  sock_fprog program{.len = static_cast<unsigned short>(filter.size()),
+                     .filter = const_cast<sock_filter*>(filter.data())};
+  const long rc =
+      ::syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, SECCOMP_FILTER_FLAG_TSYNC, &program);
+  if (rc < 0) return errno;
+  return rc == 0 ? 0 : ESRCH;  // the thread that could not take the filter
 }
 
 void debugMissing(const char* what, int error) {

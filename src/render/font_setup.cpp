@@ -158,7 +158,7 @@ void setUpFontConfig() {
   (void)ready;
 }
 
-std::vector<std::string> fontConfigPaths() {
+std::vector<std::string> fontConfigPaths(bool configuration) {
   setUpFontConfig();
   std::vector<std::string> paths;
   FcConfig* config = FcConfigReference(nullptr);
@@ -166,14 +166,16 @@ std::vector<std::string> fontConfigPaths() {
   // Fonts are opened as pages need them; the caches and the configuration
   // are read again should fontconfig find them out of date.
   for (FcStrList* list : {FcConfigGetFontDirs(config), FcConfigGetCacheDirs(config),
-                          FcConfigGetConfigFiles(config)}) {
+                          configuration ? FcConfigGetConfigFiles(config) : nullptr}) {
     if (!list) continue;
     while (const FcChar8* path = FcStrListNext(list)) {
       paths.emplace_back(reinterpret_cast<const char*>(path));
     }
     FcStrListDone(list);
   }
-  if (std::optional<std::string> main = configFile(config, nullptr)) paths.push_back(*main);
+  if (configuration) {
+    if (std::optional<std::string> main = configFile(config, nullptr)) paths.push_back(*main);
+  }
   FcConfigDestroy(config);
   return paths;
 }

@@ -41,10 +41,11 @@ void keepSystemFontConfig();
 // finite and positive loads only the configuration.
 void preparePageFonts(double width, const std::function<bool()>& enough = {});
 
-// The files and folders fontconfig reads for pages once setUpFontConfig has
-// run: its font folders (with those below them), its cache folders, and its
-// configuration files. Some need not exist. Calls setUpFontConfig first.
-std::vector<std::string> fontConfigPaths();
+// The folders fontconfig reads for pages once setUpFontConfig has run: its
+// font folders (with those below them) and cache folders, and with
+// `configuration` its configuration files too. Some need not exist. Calls
+// setUpFontConfig first.
+std::vector<std::string> fontConfigPaths(bool configuration);
 
 namespace detail {
 

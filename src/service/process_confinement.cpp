@@ -12,8 +12,11 @@ namespace {
 
 using Access = Confinement::Access;
 
-Confinement withFonts(Confinement confinement) {
-  for (std::string& path : fontConfigPaths()) {
+// fontconfig reads its configuration again only once its rescan interval
+// (30 s unless configured) has passed, so only a long run needs it, and a
+// page is spared the cost of a rule for each of its thirty-odd files.
+Confinement withFonts(Confinement confinement, bool longRun) {
+  for (std::string& path : fontConfigPaths(longRun)) {
     confinement.paths.push_back({std::move(path), Access::read});
   }
   return confinement;
@@ -33,7 +36,7 @@ Confinement thumbnailConfinement(const std::string& input, const std::string& ou
   confinement.paths.push_back(fillsInPlace
                                   ? Confinement::Path{output, Access::fill}
                                   : Confinement::Path{folderOf(output), Access::replaceIn});
-  return withFonts(std::move(confinement));
+  return withFonts(std::move(confinement), false);
 }
 
 Confinement skimConfinement(const std::string& input) {
@@ -48,7 +51,7 @@ Confinement cacheConfinement(const DocumentList& documents, const std::string& c
   for (const CacheDocument& document : documents.documents) {
     confinement.paths.push_back({documents.pathOf(document), Access::read});
   }
-  return withFonts(std::move(confinement));
+  return withFonts(std::move(confinement), true);
 }
 
 Confinement residentConfinement(const std::string& cacheHome) {
