@@ -158,6 +158,28 @@ void setUpFontConfig() {
   (void)ready;
 }
 
+std::vector<std::string> fontConfigPaths(bool configuration) {
+  setUpFontConfig();
+  std::vector<std::string> paths;
+  FcConfig* config = FcConfigReference(nullptr);
+  if (!config) return paths;
+  // Fonts are opened as pages need them; the caches and the configuration
+  // are read again should fontconfig find them out of date.
+  for (FcStrList* list : {FcConfigGetFontDirs(config), FcConfigGetCacheDirs(config),
+                          configuration ? FcConfigGetConfigFiles(config) : nullptr}) {
+    if (!list) continue;
+    while (const FcChar8* path = FcStrListNext(list)) {
+      paths.emplace_back(reinterpret_cast<const char*>(path));
+    }
+    FcStrListDone(list);
+  }
+  if (configuration) {
+    if (std::optional<std::string> main = configFile(config, nullptr)) paths.push_back(*main);
+  }
+  FcConfigDestroy(config);
+  return paths;
+}
+
 void preparePageFonts(double width, const std::function<bool()>& enough) {
   setUpFontConfig();
   if (!std::isfinite(width) || !(width > 0)) return;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "render/handles.h"
 
@@ -38,6 +40,12 @@ void keepSystemFontConfig();
 // and drawing can load just the fonts its page uses. A width that is not
 // finite and positive loads only the configuration.
 void preparePageFonts(double width, const std::function<bool()>& enough = {});
+
+// The folders fontconfig reads for pages once setUpFontConfig has run: its
+// font folders (with those below them) and cache folders, and with
+// `configuration` its configuration files too. Some need not exist. Calls
+// setUpFontConfig first.
+std::vector<std::string> fontConfigPaths(bool configuration);
 
 namespace detail {
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,13 +20,16 @@
 #include <utility>
 #include <variant>
 
+#include "platform/confinement.h"
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "platform/replacement_file.h"
 #include "render/font_setup.h"
 #include "render/image.h"
+#include "service/cache/document_walk.h"
 #include "service/cache/run_cache.h"
 #include "service/command_line.h"
+#include "service/process_confinement.h"
 #include "service/skim_json.h"
 #include "service/thumbnail_provider.h"
 #include "version.h"
@@ -73,6 +77,7 @@ int cannotRead(const CommandLine& line, const std::error_code& error) {
 }
 
 int printSkim(const CommandLine& line, const std::string& path) {
+  confine(skimConfinement(path));
   const FileSkim document = skimFile(path);
   if (document.error) return cannotRead(line, document.error);
   const std::string json = skimToJson(document.skim) + "\n";
@@ -90,6 +95,10 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   }
   const std::optional<std::string> url = fileURLFromPath(path);
   if (!url) return fail("cannot read " + quotedPath(line.input) + ": not a usable path");
+  // Confined before the document's bytes are looked at. The fonts' folders
+  // are known once fontconfig is set up, so the skim starts after that; it
+  // is shorter than the font loading it overlaps, so the page is not later.
+  confine(thumbnailConfinement(path, line.output, output.fillsInPlace()));
 
   // Skimming and loading the fonts each take milliseconds and need nothing of
   // each other, so they overlap; the fonts load on this thread, which draws.
@@ -144,9 +153,15 @@ int main(int argc, char** argv) {
     case Action::help:
       return writeStandardOutput(usageText()) ? 0 : 1;
     case Action::version:
-      return writeStandardOutput(std::string(programName) + " " TAMSEL_VERSION "\n") ? 0 : 1;
+      return writeStandardOutput(std::string(programName) + " " TAMSEL_VERSION "\nconfinement: " +
+                                 describeConfinement(availableConfinement()) + "\n")
+                 ? 0
+                 : 1;
     case Action::cache:
-      return runCache(line.cache);
+      return runCache(line.cache, std::cerr, ::isatty(STDERR_FILENO) == 1,
+                      [](const DocumentList& documents, const std::string& cacheHome) {
+                        confine(cacheConfinement(documents, cacheHome));
+                      });
     case Action::skim:
     case Action::thumbnail:
       break;

@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 """The command line as hosts and scripts see it: --skim's exact JSON form,
 file URLs, page sizes in pixels, output formats, an OUTPUT the host made,
-one-line errors, and what --cache records of files it cannot read.
+one-line errors, what --cache records of files it cannot read, and pages
+drawn where the kernel has no Landlock.
 
 usage: cli_test.py EXECUTABLE MANUAL_SOURCE
 (Hostile inputs and unwritable outputs are covered by tests/hostile.)
@@ -111,7 +112,21 @@ class CommandLine(unittest.TestCase):
             self.assertLessEqual(proc.stdout.count(b"\n"), 24)
             self.assertTrue(all(len(line) <= 80 for line in proc.stdout.splitlines()))
         for args in (["--version"], ["--cache", "x", "--version"]):
-            self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n$")
+            self.assertRegex(run(*args).stdout, rb"^tamsel-thumbnail \d+\.\d+\.\d+\n"
+                             rb"confinement: (landlock ABI \d+, seccomp|seccomp|none)\n$")
+
+    def test_a_kernel_without_landlock_still_gets_pages(self):
+        # One debug line says so when debugging output is asked for; else
+        # nothing, as on any success.
+        off = dict(os.environ, TAMSEL_TEST_NO_LANDLOCK="1")
+        self.assertNotIn(b"landlock", run("--version", env=off).stdout)
+        for debug, lines in (("", 0), ("all", 1)):
+            out = os.path.join(self.dir, "page%s.png" % debug)
+            proc = run(self.src, out, env=dict(off, G_MESSAGES_DEBUG=debug))
+            self.assertEqual((proc.returncode, len(proc.stderr.splitlines())), (0, lines),
+                             proc.stderr)
+            self.assertIn(b"Landlock" if lines else b"", proc.stderr)
+            self.assertEqual(driver.Png(out).size, (198, 256))
 
     def test_cache_records_a_file_it_cannot_read_until_it_changes(self):
         tree = os.path.join(self.dir, "tree")

@@ -7,6 +7,7 @@ what `--cache` wrote:
     then record the failure) rather than draw an empty page. Skipped when
     not root: the prefix must lie below /usr, the only tree GNOME's
     thumbnail sandbox exposes;
+  * PROGRAM confines itself inside a sandbox made as the factory's is;
   * the factory finds what `PROGRAM --cache` wrote, at each size of one run
     and under the path browsed (through a symbolic link to the tree, as a
     linked ~/Notes is), drops it once the file changes, and finds the new
@@ -68,6 +69,27 @@ class GnomeFactory(unittest.TestCase):
         except GLib.Error:
             pixbuf = None
         self.assertIsNone(pixbuf, "a FIFO was drawn as a page")
+
+    def test_confines_itself_inside_the_sandbox(self):
+        # bwrap makes new namespaces and sets no_new_privs, as in the
+        # factory's sandbox (which adds a seccomp filter of its own); Landlock
+        # and the program's filter must still go on top. Nothing missing
+        # means no debug line at all.
+        if shutil.which("bwrap") is None:
+            self.skipTest("no bwrap")
+        doc = driver.write(os.path.join(SCRATCH, "boxed", "doc.md"), b"# Boxed\n")
+        out = os.path.join(SCRATCH, "boxed", "doc.png")
+        sandbox = ["bwrap", "--ro-bind", "/usr", "/usr", "--ro-bind-try", "/etc", "/etc"]
+        for link in ("bin", "lib", "lib64", "sbin"):
+            sandbox += ["--symlink", "usr/" + link, "/" + link]
+        sandbox += ["--ro-bind-try", "/var/cache/fontconfig", "/var/cache/fontconfig",
+                    "--ro-bind", os.path.dirname(PROGRAM), os.path.dirname(PROGRAM),
+                    "--bind", os.path.dirname(doc), os.path.dirname(doc), "--proc", "/proc",
+                    "--dev", "/dev", "--unshare-all", "--die-with-parent", "--new-session",
+                    "--setenv", "G_MESSAGES_DEBUG", "all"]
+        done = driver.run(sandbox[0], *sandbox[1:], PROGRAM, "-s", "256", doc, out)
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+        self.assertEqual(driver.Png(out).size, LARGE)
 
     def test_finds_what_the_cache_run_wrote(self):
         real = os.path.join(SCRATCH, "data", "notes")

@@ -170,7 +170,7 @@ def main():
         driver.write(activation, text.replace("-service\n", "-service --idle-timeout %d\n" % IDLE)
                      .encode())
         version = subprocess.run([thumbnailer, "--version"], capture_output=True, text=True,
-                                 check=True).stdout.split()[-1]
+                                 check=True).stdout.split()[1]
         return run_on_private_bus(__file__, scratch, prefix, [scratch, thumbnailer, version],
                                   4 * WAIT)
     finally:

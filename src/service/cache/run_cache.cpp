@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "service/cache/run_cache.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -89,7 +86,8 @@ unsigned workerCount(const CacheOptions& options, std::size_t documents) {
 
 }  // namespace
 
-CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
+CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter,
+                       const BeforeDrawing& beforeDrawing) {
   std::size_t walkFailures = 0;
   const DocumentList documents =
       findDocuments(options.paths, [&](const std::string& path, int error) {
@@ -119,6 +117,8 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter) {
     }
   }
 
+  if (beforeDrawing) beforeDrawing(documents, cacheHome);
+
   SharedProgress shared;
   const unsigned workers = workerCount(options, documents.documents.size());
   shared.workersLeft = workers;
@@ -145,15 +145,12 @@ std::string failDirectory(const std::string& cacheHome) {
   return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_VERSION;
 }
 
-int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress) {
+int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress,
+             const BeforeDrawing& beforeDrawing) {
   CacheReporter reporter(errors, showProgress);
-  const CacheCounts counts = buildCache(options, reporter);
+  const CacheCounts counts = buildCache(options, reporter, beforeDrawing);
   reporter.finish(counts);
   return counts.failed == 0 ? 0 : 1;
-}
-
-int runCache(const CacheOptions& options) {
-  return runCache(options, std::cerr, ::isatty(STDERR_FILENO) == 1);
 }
 
 }  // namespace tamsel

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 
 #include "service/cache/cache_options.h"
 #include "service/cache/cache_progress.h"
+#include "service/cache/document_walk.h"
 
 namespace tamsel {
 
@@ -29,7 +31,14 @@ namespace tamsel {
 // a directory that cannot be read and a thumbnail that cannot be written are
 // failures too, not recorded. Each failure is reported to `reporter` and the
 // run goes on. Documents share nothing but the work index and the counters.
-CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter);
+//
+// `beforeDrawing`, when given, is called once the documents are found and
+// the flavors' directories made, before any document is read, while the
+// calling thread is the only one: the documents and CACHE_HOME.
+using BeforeDrawing =
+    std::function<void(const DocumentList& documents, const std::string& cacheHome)>;
+CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter,
+                       const BeforeDrawing& beforeDrawing = {});
 
 // CACHE_HOME/thumbnails/fail/tamsel-thumbnail-VERSION, where this program
 // records the documents it failed on.
@@ -39,9 +48,7 @@ std::string failDirectory(const std::string& cacheHome);
 // progress line when `showProgress`. Returns the exit status: 1 if anything
 // failed in this run, else 0 (documents failed earlier are not failures
 // again).
-int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress);
-
-// The same on standard error, with a progress line when it is a terminal.
-int runCache(const CacheOptions& options);
+int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress,
+             const BeforeDrawing& beforeDrawing = {});
 
 }  // namespace tamsel

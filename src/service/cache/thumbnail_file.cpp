@@ -52,8 +52,12 @@ std::string environmentCacheHome() {
   return std::string(g_get_home_dir()) + "/.cache";
 }
 
+std::string thumbnailsRoot(const std::string& cacheHome) {
+  return cacheHome + "/thumbnails";
+}
+
 std::string thumbnailDirectory(const std::string& cacheHome, CacheFlavor flavor) {
-  return cacheHome + "/thumbnails/" + std::string(flavorName(flavor));
+  return thumbnailsRoot(cacheHome) + "/" + std::string(flavorName(flavor));
 }
 
 int makeThumbnailDirectory(const std::string& directory) {

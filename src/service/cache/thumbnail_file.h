@@ -17,6 +17,9 @@ namespace tamsel {
 // absolute, else $HOME/.cache. Read afresh on every call.
 std::string environmentCacheHome();
 
+// CACHE_HOME/thumbnails, where every flavor and failure record lives.
+std::string thumbnailsRoot(const std::string& cacheHome);
+
 // CACHE_HOME/thumbnails/FLAVOR, the directory of one flavor's thumbnails.
 std::string thumbnailDirectory(const std::string& cacheHome, CacheFlavor flavor);
 

@@ -16,12 +16,14 @@
 #include <variant>
 #include <vector>
 
+#include "platform/confinement.h"
 #include "platform/file_url.h"
 #include "platform/handle.h"
 #include "service/cache/cache_options.h"
 #include "service/cache/cache_writer.h"
 #include "service/cache/run_cache.h"
 #include "service/cache/thumbnail_file.h"
+#include "service/process_confinement.h"
 #include "service/resident/request_queue.h"
 
 namespace tamsel {
@@ -72,7 +74,6 @@ class ResidentService {
   int run();
 
  private:
-  static void onBusAcquired(GDBusConnection* connection, const char*, gpointer self);
   static void onNameLost(GDBusConnection*, const char*, gpointer self);
   static void onMethodCall(GDBusConnection*, const char*, const char*, const char*,
                            const char* method, GVariant* parameters,
@@ -93,7 +94,7 @@ class ResidentService {
   std::string failDirectory_;
   MainLoopHandle loop_;
   NodeInfoHandle node_;
-  // Set once on the main thread; held past the name, to answer what is left.
+  // Set before any thread starts; held past the name, to answer what is left.
   ConnectionHandle connection_;
   guint registration_ = 0;
   int status_ = 0;
@@ -106,23 +107,6 @@ class ResidentService {
   std::uint32_t nextHandle_ = 0;
   Clock::time_point lastActivity_ = Clock::now();
 };
-
-void ResidentService::onBusAcquired(GDBusConnection* connection, const char*, gpointer self) {
-  auto* service = static_cast<ResidentService*>(self);
-  static const GDBusInterfaceVTable vtable{
-      .method_call = onMethodCall, .get_property = nullptr, .set_property = nullptr, .padding = {}};
-  service->connection_.reset(G_DBUS_CONNECTION(g_object_ref(connection)));
-  GError* error = nullptr;
-  service->registration_ = g_dbus_connection_register_object(connection, residentObjectPath.data(),
-                                                             service->node_->interfaces[0], &vtable,
-                                                             service, nullptr, &error);
-  if (service->registration_ == 0) {
-    std::fprintf(stderr, "tamsel-thumbnail-service: %s\n", error->message);
-    g_error_free(error);
-    service->status_ = 1;
-    g_main_loop_quit(service->loop_.get());
-  }
-}
 
 void ResidentService::onNameLost(GDBusConnection*, const char*, gpointer self) {
   // No bus, or another instance already serves: nothing for this one to do.
@@ -265,15 +249,45 @@ gboolean ResidentService::onTerminate(gpointer self) {
 }
 
 int ResidentService::run() {
+  // Confined before any thread exists (Landlock binds only the thread that
+  // asks and those it starts), so the bus's own thread is confined too; the
+  // connection is made in between, as no socket can be made after.
+  if (const int error = makeThumbnailDirectory(thumbnailsRoot(cacheHome_))) {
+    std::fprintf(stderr, "tamsel-thumbnail-service: cannot make %s: %s\n",
+                 thumbnailsRoot(cacheHome_).c_str(), g_strerror(error));
+    return 1;
+  }
+  const Confinement confinement = residentConfinement(cacheHome_);
+  confineFileSystem(confinement);
+  GError* error = nullptr;
+  connection_.reset(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error));
+  if (!connection_) {
+    std::fprintf(stderr, "tamsel-thumbnail-service: no session bus: %s\n", error->message);
+    g_error_free(error);
+    return 1;
+  }
+  confineCalls(confinement);
+
+  static const GDBusInterfaceVTable vtable{
+      .method_call = onMethodCall, .get_property = nullptr, .set_property = nullptr, .padding = {}};
+  registration_ =
+      g_dbus_connection_register_object(connection_.get(), residentObjectPath.data(),
+                                        node_->interfaces[0], &vtable, this, nullptr, &error);
+  if (registration_ == 0) {
+    std::fprintf(stderr, "tamsel-thumbnail-service: %s\n", error->message);
+    g_error_free(error);
+    return 1;
+  }
+
   unsigned workers = options_.workers;
   if (workers == 0) workers = std::max(1u, std::thread::hardware_concurrency());
   workers = std::min(workers, maxResidentWorkers);
   std::vector<std::jthread> threads;
   for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { work(); });
 
-  const guint owner = g_bus_own_name(G_BUS_TYPE_SESSION, residentBusName.data(),
-                                     G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, onBusAcquired, nullptr,
-                                     onNameLost, this, nullptr);
+  const guint owner = g_bus_own_name_on_connection(connection_.get(), residentBusName.data(),
+                                                   G_BUS_NAME_OWNER_FLAGS_DO_NOT_QUEUE, nullptr,
+                                                   onNameLost, this, nullptr);
   if (options_.idleTimeout.count() > 0) g_timeout_add_seconds(1, onIdleCheck, this);
   g_unix_signal_add(SIGTERM, onTerminate, this);
   g_unix_signal_add(SIGINT, onTerminate, this);
@@ -290,10 +304,8 @@ int ResidentService::run() {
   }
   wake_.notify_all();
   threads.clear();
-  if (connection_) {
-    g_dbus_connection_flush_sync(connection_.get(), nullptr, nullptr);
-    if (registration_) g_dbus_connection_unregister_object(connection_.get(), registration_);
-  }
+  g_dbus_connection_flush_sync(connection_.get(), nullptr, nullptr);
+  g_dbus_connection_unregister_object(connection_.get(), registration_);
   return status_;
 }
 
