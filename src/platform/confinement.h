@@ -44,9 +44,6 @@ struct ConfinementLevel {
 // Landlock restricts the calling thread and the threads it starts after, so
 // call this while the process has one thread. The seccomp filter covers
 // every thread.
-//
-// TAMSEL_TEST_NO_LANDLOCK in the environment makes the kernel look as if it
-// had no Landlock, for tests of that case.
 ConfinementLevel confine(const Confinement& confinement);
 
 // The two halves of confine(), for a process that must act in between: the
