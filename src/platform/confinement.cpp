@@ -19,6 +19,7 @@
 #include <string>
 
 #include "call_filters.inc"
+#include "platform/sanitizers.h"
 #include "platform/unique_fd.h"
 
 namespace tamsel {
@@ -27,18 +28,7 @@ namespace {
 // LeakSanitizer's check at exit stops the threads with ptrace, reads /proc,
 // its suppressions file and the program's libraries, and runs a symbolizer
 // to name what it found. Its builds, never shipped, leave reading, running
-// and tracing open; writing and the network stay shut.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool leakChecked = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
-constexpr bool leakChecked = true;
-#else
-constexpr bool leakChecked = false;
-#endif
-#else
-constexpr bool leakChecked = false;
-#endif
+// and tracing open; writing and the network stay shut (leakChecked).
 
 // Rights of later ABIs than the oldest supported headers (Linux 6.1) know.
 constexpr std::uint64_t fsTruncate = 1ULL << 14;        // ABI 3

@@ -24,6 +24,7 @@
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "platform/replacement_file.h"
+#include "platform/sanitizers.h"
 #include "render/font_setup.h"
 #include "render/image.h"
 #include "service/cache/document_walk.h"
@@ -42,20 +43,6 @@ constexpr std::string_view programName = "tamsel-thumbnail";
 
 static_assert(pageSideLimit <= maxImageSide,
               "the command line must refuse what the renderer would");
-
-// Sanitizer builds leave through exit(): LeakSanitizer checks at exit.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || \
-    __has_feature(memory_sanitizer) || __has_feature(leak_sanitizer)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
-#else
-constexpr bool sanitized = false;
-#endif
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(programName.size()), programName.data(),
@@ -177,6 +164,7 @@ int main(int argc, char** argv) {
   if (const std::error_code error = documentProblem(*path)) return cannotRead(line, error);
   if (line.action == Action::skim) return printSkim(line, *path);
   const int status = drawThumbnail(line, *path);
+  // Sanitizer builds leave through exit(): LeakSanitizer checks at exit.
   if (status == 0 && !sanitized) {
     // OUTPUT is in place and nothing else is owed to anyone. A normal exit
     // would first free the font map and Pango's and fontconfig's caches one

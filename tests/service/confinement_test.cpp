@@ -25,6 +25,7 @@
 #include <string>
 #include <tuple>
 
+#include "platform/sanitizers.h"
 #include "platform/unique_fd.h"
 #include "render/font_setup.h"
 #include "service/process_confinement.h"
@@ -34,14 +35,6 @@ extern char** environ;
 
 namespace tamsel {
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool leakChecked = true;
-#elif defined(__has_feature)
-constexpr bool leakChecked = __has_feature(address_sanitizer) || __has_feature(leak_sanitizer);
-#else
-constexpr bool leakChecked = false;
-#endif
 
 // What the attempts reach for: a document and where its page goes, a key
 // that stands for ~/.ssh/id_rsa, and two listeners on this machine.
