@@ -19,13 +19,6 @@ constexpr mode_t replacementMode = 0644;
 // NAME_MAX plus a suffix would not fit.
 constexpr char tempTemplate[] = ".tamsel-XXXXXX";
 
-std::string directoryOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 mode_t currentUmask() {
   // /proc reports it without changing it; the fallback briefly changes it,
   // which is only safe while no other thread creates files.
@@ -63,6 +56,13 @@ bool isEmptyFile(const struct stat& info) {
 
 }  // namespace
 
+std::string replacementDirectory(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
 ReplacementFile::~ReplacementFile() {
   discard();
 }
@@ -96,7 +96,7 @@ int ReplacementFile::open() {
     if (const int filled = openToFill(); filled != notToFill) return filled;
   }
 
-  std::string temp = directoryOf(path_) + "/" + tempTemplate;
+  std::string temp = replacementDirectory(path_) + "/" + tempTemplate;
   UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd) return errno;
   tempPath_ = std::move(temp);

@@ -30,6 +30,9 @@ namespace tamsel {
 // create files.
 enum class EmptyFile { replace, fill };
 
+// The directory the temporary file for `path` is made in: the path's own.
+std::string replacementDirectory(const std::string& path);
+
 class ReplacementFile {
  public:
   explicit ReplacementFile(std::string path, std::optional<mode_t> exactMode = std::nullopt,

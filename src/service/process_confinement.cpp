@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/replacement_file.h"
 #include "render/font_setup.h"
 #include "service/cache/thumbnail_file.h"
 
@@ -22,20 +23,14 @@ Confinement withFonts(Confinement confinement, bool longRun) {
   return confinement;
 }
 
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 Confinement thumbnailConfinement(const std::string& input, const std::string& output,
                                  bool fillsInPlace) {
   Confinement confinement{.paths = {{input, Access::read}}};
-  confinement.paths.push_back(fillsInPlace
-                                  ? Confinement::Path{output, Access::fill}
-                                  : Confinement::Path{folderOf(output), Access::replaceIn});
+  confinement.paths.push_back(
+      fillsInPlace ? Confinement::Path{output, Access::fill}
+                   : Confinement::Path{replacementDirectory(output), Access::replaceIn});
   return withFonts(std::move(confinement), false);
 }
 
