@@ -142,7 +142,7 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter,
 }
 
 std::string failDirectory(const std::string& cacheHome) {
-  return cacheHome + "/thumbnails/fail/tamsel-thumbnail-" TAMSEL_VERSION;
+  return thumbnailsRoot(cacheHome) + "/fail/tamsel-thumbnail-" TAMSEL_VERSION;
 }
 
 int runCache(const CacheOptions& options, std::ostream& errors, bool showProgress,

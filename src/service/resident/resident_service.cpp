@@ -211,12 +211,11 @@ void ResidentService::answer(const ThumbnailJob& job, const CacheResult& result)
     std::fprintf(stderr, "tamsel-thumbnail-service: %s: %s\n", job.uri.c_str(), message.c_str());
   }
   for (const std::uint32_t handle : job.handles) {
-    if (ready) {
-      emit("Ready", g_variant_new("(us)", handle, job.uri.c_str()));
-    } else {
-      emit("Error", g_variant_new("(usis)", handle, job.uri.c_str(), static_cast<int>(code),
-                                  message.c_str()));
+    if (!ready) {
+      refuse(handle, job.uri.c_str(), code, message);
+      continue;
     }
+    emit("Ready", g_variant_new("(us)", handle, job.uri.c_str()));
     emit("Finished", g_variant_new("(u)", handle));
   }
 }
