@@ -15,7 +15,8 @@
 //
 //   %%% what the case shows
 //   %key value              (optional settings, one a line, before the input)
-//   the input, each line ended by LF; "→" is a tab, "␍" a CR, "␀" a NUL
+//   the input, each line ended by LF; "→" is a tab, "␍" a CR, "␀" a NUL,
+//   "␛" an escape
 //   .
 //   the expected output
 //
@@ -36,7 +37,8 @@ inline void PrintTo(const ExampleCase& example, std::ostream* out) {
 }
 
 inline std::string unescape(std::string line) {
-  for (const auto& [shown, byte] : {std::pair{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}}) {
+  for (const auto& [shown, byte] :
+       {std::pair{"→", '\t'}, {"␍", '\r'}, {"␀", '\0'}, {"␛", '\x1b'}}) {
     for (auto at = line.find(shown); at != std::string::npos; at = line.find(shown, at + 1)) {
       line.replace(at, 3, 1, byte);
     }
