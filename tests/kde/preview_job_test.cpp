@@ -2,7 +2,8 @@
 // KDE's own preview machinery end to end: KIO::PreviewJob starts kio-extras'
 // `thumbnail` worker, which loads the plugin from the build tree (CTest sets
 // QT_PLUGIN_PATH to it). Every sample's page must be the command line's at
-// the same size, pixel for pixel, and a FIFO must fail without a hang.
+// the same size, pixel for pixel (the command line's pages are checked
+// elsewhere), and a FIFO must fail without a hang.
 //
 //   test_kde_preview_job TAMSEL_THUMBNAIL SAMPLES_DIR
 //
@@ -22,19 +23,11 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-
-#include "render/draw_skim.h"
-#include "render/text_style.h"
-#include "service/thumbnail_size.h"
 
 namespace {
 
 constexpr int requestSide = 256;
-constexpr int pageWidth = 198;  // ceil(256 x pageAspect)
-constexpr int colorTolerance = 3;
 constexpr int timeoutMs = 60'000;
 const QStringList plugins{QStringLiteral("tamselthumbnail")};
 
@@ -44,36 +37,6 @@ void check(bool ok, const QString& what) {
   if (ok) return;
   ++failures;
   std::fprintf(stderr, "FAILED: %s\n", qPrintable(what));
-}
-
-bool near(QRgb pixel, const tamsel::Color& color) {
-  auto close = [](int actual, double wanted) {
-    return std::abs(actual - static_cast<int>(std::lround(wanted * 255))) <= colorTolerance;
-  };
-  return close(qRed(pixel), color.red) && close(qGreen(pixel), color.green) &&
-         close(qBlue(pixel), color.blue);
-}
-
-// Paper inside, the border around it, and ink somewhere in the title's box:
-// the page, not an icon or a scaled copy.
-void checkPage(const QString& name, const QImage& page) {
-  check(page.width() == pageWidth && page.height() == requestSide,
-        QStringLiteral("%1 is %2 x %3").arg(name).arg(page.width()).arg(page.height()));
-  if (page.width() != pageWidth || page.height() != requestSide) return;
-  const auto m = tamsel::pageMetrics(
-      {.x = 0, .y = 0, .width = requestSide * tamsel::pageAspect, .height = requestSide});
-  check(near(page.pixel(0, 128), tamsel::ruleColor) && near(page.pixel(99, 0), tamsel::ruleColor),
-        name + QStringLiteral(": border"));
-  check(
-      near(page.pixel(5, 128), tamsel::paperColor) && near(page.pixel(99, 250), tamsel::paperColor),
-      name + QStringLiteral(": paper"));
-  bool ink = false;
-  for (int y = static_cast<int>(m.topMargin); y < m.topMargin + m.titleSize; ++y) {
-    for (int x = static_cast<int>(m.sideMargin); x < m.sideMargin + m.contentWidth; ++x) {
-      ink = ink || qGray(page.pixel(x, y)) < 100;
-    }
-  }
-  check(ink, name + QStringLiteral(": ink in the title"));
 }
 
 QImage commandLinePage(const QString& program, const QString& input, const QString& output) {
@@ -141,9 +104,6 @@ int main(int argc, char** argv) {
     const QImage preview = previews.value(name);
     check(!preview.isNull(), QStringLiteral("no preview of %1").arg(name));
     if (preview.isNull()) continue;
-    if (name.endsWith(QStringLiteral(".md")) || name.endsWith(QStringLiteral(".txt"))) {
-      checkPage(name, preview);
-    }
     const QImage expected = commandLinePage(program, documents.filePath(name),
                                             documents.filePath(name + QStringLiteral(".png")));
     check(preview.convertToFormat(QImage::Format_RGB32) ==
