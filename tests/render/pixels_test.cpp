@@ -72,40 +72,33 @@ Rgb barColor(double t) {
           mix(palette[i].blue, palette[i + 1].blue, paperColor.blue)};
 }
 
-TEST(CairoPage, HasPaperInsideABorder) {
+// Which lines fit is layout, checked on the recording; here, that the Cairo
+// canvas paints where the layout put things. With an empty title the bar
+// spans x 21.76 to 88.32 and rows 27.648 to 29.648, and the first placeholder
+// row lies from 43.728, 7.168 high, from x 21.76 to 217.24.
+TEST(CairoPage, PaintsBorderPaperBarAndPlaceholders) {
   const DecodedPng page = renderPage({.title = "", .blocks = {}});
   ASSERT_EQ(page.width, 256);
   ASSERT_EQ(page.height, 331);
-  for (const auto& [x, y] : {std::pair{0, 160}, {255, 160}, {128, 0}, {128, 330}, {0, 0}}) {
-    SCOPED_TRACE(::testing::Message() << "border at " << x << ", " << y);
-    EXPECT_TRUE(near(page.at(x, y), expected(ruleColor)));
+  const struct {
+    int x, y;
+    Rgb color;
+  } points[] = {
+      {0, 160, expected(ruleColor)},         {255, 160, expected(ruleColor)},
+      {128, 0, expected(ruleColor)},         {128, 330, expected(ruleColor)},
+      {0, 0, expected(ruleColor)},           {1, 160, expected(paperColor)},
+      {254, 160, expected(paperColor)},      {128, 1, expected(paperColor)},
+      {128, 329, expected(paperColor)},      {128, 300, expected(paperColor)},
+      {95, 28, expected(paperColor)},        {50, 25, expected(paperColor)},
+      {211, 47, expected(placeholderColor)}, {219, 47, expected(paperColor)},
+      {40, 54, expected(paperColor)},        {40, 42, expected(paperColor)},
+  };
+  for (const auto& [x, y, color] : points) {
+    EXPECT_TRUE(near(page.at(x, y), color)) << x << ", " << y;
   }
-  for (const auto& [x, y] : {std::pair{1, 160}, {254, 160}, {128, 1}, {128, 329}, {128, 300}}) {
-    SCOPED_TRACE(::testing::Message() << "paper at " << x << ", " << y);
-    EXPECT_TRUE(near(page.at(x, y), expected(paperColor)));
-  }
-}
-
-TEST(CairoPage, PaintsTheAccentBarFromFirstToLastColour) {
-  // Empty title: the bar spans x 21.76 to 88.32 and rows 27.648 to 29.648.
-  const DecodedPng page = renderPage({.title = "", .blocks = {}});
   for (const int x : {23, 45, 60, 86}) {
-    SCOPED_TRACE(::testing::Message() << "bar at x " << x);
-    EXPECT_TRUE(near(page.at(x, 28), barColor((x + 0.5 - 21.76) / 66.56)));
+    EXPECT_TRUE(near(page.at(x, 28), barColor((x + 0.5 - 21.76) / 66.56))) << "bar at x " << x;
   }
-  EXPECT_TRUE(near(page.at(95, 28), expected(paperColor)));
-  EXPECT_TRUE(near(page.at(50, 25), expected(paperColor)));
-}
-
-// Which lines fit is layout, checked on the recording; here, that the Cairo
-// canvas paints them where they were put.
-TEST(CairoPage, PutsPlaceholderRowsWhereTheLayoutSays) {
-  // Empty title: the first line from 43.728, 7.168 high, from x 21.76 to 217.24.
-  const DecodedPng page = renderPage({.title = "", .blocks = {}});
-  EXPECT_TRUE(near(page.at(211, 47), expected(placeholderColor)));
-  EXPECT_TRUE(near(page.at(219, 47), expected(paperColor)));
-  EXPECT_TRUE(near(page.at(40, 54), expected(paperColor)));
-  EXPECT_TRUE(near(page.at(40, 42), expected(paperColor)));
 }
 
 TEST(CairoPage, InksTheTitleInsideItsBox) {
