@@ -7,26 +7,19 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
 #include "platform/file_url.h"
+#include "require.h"
 #include "service/command_line.h"
 #include "service/thumbnail_size.h"
 
 namespace {
 
 using namespace tamsel;
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "command line invariant broken: %s\n", what);
-  std::abort();
-}
 
 // Messages go to stderr as one line, whatever the arguments held.
 bool printable(std::string_view text) {

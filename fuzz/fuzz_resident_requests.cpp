@@ -12,14 +12,13 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "platform/file_url.h"
+#include "require.h"
 #include "service/resident/request_queue.h"
 
 namespace {
@@ -28,12 +27,6 @@ using namespace tamsel;
 
 // Small, so a few calls fill the queue.
 constexpr std::size_t queueLimit = 4;
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "resident request invariant broken: %s\n", what);
-  std::abort();
-}
 
 class Calls {
  public:

@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "require.h"
 #include "skim/skim.h"
 
 namespace {
@@ -24,12 +23,6 @@ bool validUtf8(const std::string& s) {
   int32_t length = 0;
   u_strFromUTF8(nullptr, 0, &length, s.data(), static_cast<int32_t>(s.size()), &status);
   return status != U_INVALID_CHAR_FOUND;
-}
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "skim invariant broken: %s\n", what);
-  std::abort();
 }
 
 }  // namespace

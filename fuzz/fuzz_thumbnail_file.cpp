@@ -8,11 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "require.h"
 #include "service/cache/thumbnail_file.h"
 
 namespace {
@@ -23,12 +22,6 @@ using Status = PngLeadingText::Status;
 // What the seeds hold, so a walk can get as far as a match.
 constexpr std::string_view seedUri = "file:///home/user/notes/README.md";
 constexpr std::int64_t seedMtime = 1'700'000'000;
-
-void require(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "thumbnail file invariant broken: %s\n", what);
-  std::abort();
-}
 
 // A file with no name, rewritten for each input; isFreshThumbnail opens it
 // by path, as it opens the cache's files.
