@@ -19,22 +19,10 @@ using tamsel::MarkdownSkim;
 
 // Sizes worth hitting often, besides arbitrary ones.
 double pageSide(FuzzedDataProvider& input) {
-  constexpr double odd[] = {0,
-                            -1,
-                            1e-9,
-                            0.5,
-                            1,
-                            2,
-                            17.3,
-                            128,
-                            256,
-                            512,
-                            1024,
-                            1e4,
-                            1e6,
-                            1e9,
-                            std::numeric_limits<double>::quiet_NaN(),
-                            std::numeric_limits<double>::infinity()};
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  constexpr double odd[] = {0,   -1,  1e-9, 0.5, 1,   2,   17.3, 128,
+                            256, 512, 1024, 1e4, 1e6, 1e9, nan,  inf};
   if (input.ConsumeBool()) return input.PickValueInArray(odd);
   return input.ConsumeFloatingPointInRange(-10.0, 20000.0);
 }
