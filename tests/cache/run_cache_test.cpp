@@ -86,9 +86,10 @@ TEST_F(BuildCache, WritesWhatThumbnailReadersCheckAndRendersOnlyWhatChanged) {
 
 TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
   const std::string notes = tree.write("notes.md", "# Notes\n");
-  EXPECT_EQ(run({notes}, {CacheFlavor::large, CacheFlavor::xLarge}), "1 0 0");
+  EXPECT_EQ(run({notes}, {CacheFlavor::large, CacheFlavor::xLarge, CacheFlavor::xxLarge}), "1 0 0");
   const std::pair<CacheFlavor, std::string> sizes[] = {{CacheFlavor::large, "198x256"},
-                                                       {CacheFlavor::xLarge, "396x512"}};
+                                                       {CacheFlavor::xLarge, "396x512"},
+                                                       {CacheFlavor::xxLarge, "792x1024"}};
   for (const auto& [flavor, size] : sizes) {
     const std::string png = testing::readWholeFile(thumbnailOf(notes, flavor));
     ASSERT_GE(png.size(), 24u);

@@ -61,6 +61,7 @@ TEST(RenderImage, WritesTextChunksAndRefusesInvalidKeys) {
   for (const PngText& bad :
        {PngText{.key = "", .value = "v"}, PngText{.key = " lead", .value = "v"},
         PngText{.key = "a  b", .value = "v"}, PngText{.key = std::string(80, 'k'), .value = "v"},
+        PngText{.key = "k\x80", .value = "v"},
         PngText{.key = "k", .value = std::string("a\0b", 3)}}) {
     SCOPED_TRACE(bad.key);
     EXPECT_FALSE(renderImage(4, 4, paintNothing, ImageFormat::png, {bad}).has_value());

@@ -72,6 +72,20 @@ Rgb barColor(double t) {
           mix(palette[i].blue, palette[i + 1].blue, paperColor.blue)};
 }
 
+// The first and last rows with anything but paper; -1, -1 for none.
+std::pair<int, int> inkRows(const DecodedPng& page) {
+  int first = -1, last = -1;
+  for (int y = 0; y < page.height; ++y) {
+    for (int x = 0; x < page.width; ++x) {
+      if (near(page.at(x, y), expected(paperColor))) continue;
+      if (first < 0) first = y;
+      last = y;
+      break;
+    }
+  }
+  return {first, last};
+}
+
 // Which lines fit is layout, checked on the recording; here, that the Cairo
 // canvas paints where the layout put things. With an empty title the bar
 // spans x 21.76 to 88.32 and rows 27.648 to 29.648, and the first placeholder
@@ -170,19 +184,26 @@ TEST(CairoCanvas, KeepsEveryGlyphNearItsLine) {
     });
     const auto page = testing::decodePng(png.value_or(""));
     ASSERT_TRUE(page.has_value());
-    int first = -1, last = -1;
-    for (int y = 0; y < page->height; ++y) {
-      for (int x = 0; x < page->width; ++x) {
-        if (near(page->at(x, y), expected(paperColor))) continue;
-        if (first < 0) first = y;
-        last = y;
-        break;
-      }
-    }
+    const auto [first, last] = inkRows(*page);
     ASSERT_GE(first, 0) << "no ink";
     EXPECT_LE(last - first + 1, 2 * line);
     EXPECT_GE(first, top - line / 2);
   }
+}
+
+// Near the page's foot a box can come out a hair lower than its first line:
+// that line is still shown, clipped, not dropped.
+TEST(CairoCanvas, ShowsTheFirstLineOfABoxLowerThanIt) {
+  const TextStyle style = bodyStyle(width);
+  const auto png = renderImage(width, 100, [&](Canvas& canvas) {
+    canvas.fillRect({0, 0, width, 100}, paperColor);
+    const double line = measureText(canvas, "Ink", style, width);
+    drawTextBox(canvas, {0, 0, width, 100}, "Ink and more words", style,
+                {.left = 0, .top = 10, .width = width, .maxHeight = 0.9 * line});
+  });
+  const auto page = testing::decodePng(png.value_or(""));
+  ASSERT_TRUE(page.has_value());
+  EXPECT_GE(inkRows(*page).first, 10);
 }
 
 // A word too long for its line breaks where it must with nothing added: as if

@@ -22,6 +22,7 @@ TEST(SkimJsonTest, EscapesWhatJsonRequires) {
       {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
       {"end\xE6\x97", "\"end\xEF\xBF\xBD\""},
+      {"\xC3\xA9\x80", "\"\xC3\xA9\xEF\xBF\xBD\""},  // a whole character, then a stray byte
   };
   for (const auto& [text, json] : cases) EXPECT_EQ(jsonString(text), json) << text;
 }
