@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "support/recording_canvas.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <string_view>
 
 namespace tamsel {
@@ -61,19 +57,15 @@ const char* familyName(FontFamily family) {
   return "sans";
 }
 
-int graphemeCount(std::string_view text, icu::BreakIterator* graphemes) {
-  if (text.empty()) return 0;
-  const icu::UnicodeString utf16 = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  if (!graphemes) return utf16.countChar32();
-  graphemes->setText(utf16);
-  int count = 0;
-  for (graphemes->first(); graphemes->next() != icu::BreakIterator::DONE;) ++count;
-  return count;
+// Characters: bytes that do not continue a UTF-8 sequence.
+int characterCount(std::string_view text) {
+  return static_cast<int>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
 }
 
-// Lines of one paragraph (no line feeds) holding `capacity` graphemes each.
-int paragraphLines(std::string_view paragraph, int capacity, icu::BreakIterator* graphemes) {
+// Lines of one paragraph (no line feeds) holding `capacity` characters each.
+int paragraphLines(std::string_view paragraph, int capacity) {
   int lines = 1;
   int used = 0;
   bool lineEmpty = true;
@@ -81,7 +73,7 @@ int paragraphLines(std::string_view paragraph, int capacity, icu::BreakIterator*
   while (start <= paragraph.size()) {
     std::size_t end = paragraph.find(' ', start);
     if (end == std::string_view::npos) end = paragraph.size();
-    int word = graphemeCount(paragraph.substr(start, end - start), graphemes);
+    int word = characterCount(paragraph.substr(start, end - start));
     start = end + 1;
     if (word == 0) continue;
     if (!lineEmpty && used + 1 + word <= capacity) {
@@ -103,16 +95,11 @@ int RecordingCanvas::lineCount(const StyledText& text, double width) {
   const double advance = 0.5 * text.font.size + text.kern;
   const double fit = advance > 0 ? std::floor(width / advance + fitTolerance) : 1e9;
   const int capacity = static_cast<int>(std::clamp(fit, 1.0, 1e9));
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> graphemes(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) graphemes.reset();
   int lines = 0;
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.text.find('\n', start);
-    lines += paragraphLines(std::string_view(text.text).substr(start, end - start), capacity,
-                            graphemes.get());
+    lines += paragraphLines(std::string_view(text.text).substr(start, end - start), capacity);
     if (end == std::string::npos) break;
     start = end + 1;
   }

@@ -23,9 +23,9 @@ namespace tamsel {
 //       [START+LENGTH#COLOR ...]
 // where N is the number of lines that fit the box (at least 1).
 //
-// Fake metrics: every grapheme cluster is 0.5 x size + kern wide; a line is
+// Fake metrics: every character (code point) is 0.5 x size + kern wide; a line is
 // size x multiple high; lines break at line feeds and wrap greedily at
-// spaces, a word wider than the line being cut between graphemes. Text
+// spaces, a word wider than the line being cut between characters. Text
 // measures (lines x line height), 0 when empty, whatever the height limit.
 class RecordingCanvas final : public Canvas {
  public:
