@@ -148,8 +148,8 @@ class Png:
 # environment.
 
 def session_bus(test):
-    """A private session bus for this process and the hosts it starts; it
-    finds services in XDG_DATA_DIRS as a desktop session's bus does."""
+    """A private session bus for this test and the hosts it starts; it finds
+    services in XDG_DATA_DIRS as a desktop session's bus does."""
     if not shutil.which("dbus-daemon"):
         test.skipTest("needs dbus-daemon (package dbus; scripts/setup installs it)")
     from gi.repository import Gio
@@ -157,7 +157,11 @@ def session_bus(test):
                               stdout=subprocess.PIPE)
     test.addCleanup(stop, daemon)
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = daemon.stdout.readline().decode().strip()
-    return Gio.bus_get_sync(Gio.BusType.SESSION)
+    # A connection of its own: Gio's shared one would outlive the bus.
+    flags = Gio.DBusConnectionFlags
+    return Gio.DBusConnection.new_for_address_sync(
+        os.environ["DBUS_SESSION_BUS_ADDRESS"],
+        flags.AUTHENTICATION_CLIENT | flags.MESSAGE_BUS_CONNECTION, None, None)
 
 
 def stop(process):

@@ -1,17 +1,21 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
-"""Installs the project and its tumblerd registration into a scratch prefix
-and queues a document with Xfce's tumblerd on a private session bus, which
-finds the prefix's services: the bus starts tamsel-thumbnail-service when
-tumblerd calls it, and again when the next documents come after it left for
-being idle. It answers Ready for each document with a page pixel-identical
-to `tamsel-thumbnail -s 256`, Error and a failure record for a FIFO.
+"""Installs the project into a scratch prefix and asks Xfce's thumbnail
+service, the tumblerd that Thunar asks, for thumbnails on a private session
+bus, which finds the prefix's services:
+  * with the thumbnailer entry, each document gets Ready and a 256-high PNG
+    in the cache, and a FIFO gets Error and none;
+  * with the tumblerd registration installed too, the bus starts
+    tamsel-thumbnail-service when tumblerd calls it, and again when the next
+    documents come after it left for being idle. It answers Ready for each
+    document with a page pixel-identical to `tamsel-thumbnail -s 256`, Error
+    and a failure record for a FIFO. Tumbler up to 4.20 never passes a
+    specialized thumbnailer's answers on (it waits 100 s, then runs the next
+    thumbnailer), so the answers are read from the service's own signals;
+    any answer tumblerd does pass on within the test must agree.
 
-usage: tumbler_resident_test.py CMAKE BUILD_DIR THUMBNAILER
-Skipped (77) without tumblerd or dbus-daemon. Tumbler up to 4.20 never
-passes a specialized thumbnailer's answers on (it waits 100 s, then runs the
-next thumbnailer), so the answers are read from the service's own signals;
-any answer tumblerd does pass on within the test must agree.
+usage: tumbler_test.py CMAKE BUILD_DIR THUMBNAILER [TEST]
+Skipped (77) without tumblerd or dbus-daemon.
 """
 import os
 import sys
@@ -21,14 +25,27 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../
 import driver  # noqa: E402
 from driver import file_uri as uri  # noqa: E402
 
-WAIT = 30  # seconds for each round of answers
+WAIT = 30  # seconds for each round of the resident service's answers
 IDLE = 2  # the service's idle time here, in seconds
 SERVICE, SERVICE_PATH = "org.tamsel.Thumbnailer1", "/org/tamsel/Thumbnailer1"
 SPECIALIZED = "org.freedesktop.thumbnails.SpecializedThumbnailer1"
 
 
-class Resident(unittest.TestCase):
-    def test_the_bus_starts_the_service_for_tumblerd_and_again_once_it_left(self):
+class Tumbler(unittest.TestCase):
+    def test_entry(self):
+        home = driver.host_home(self, driver.install(self, CMAKE, BUILD))
+        bus = driver.session_bus(self)
+        answers = driver.start_tumblerd(self, bus)
+        *pages, (fifo, _) = documents = driver.documents(home)
+        driver.queue(bus, documents)
+        driver.wait_until(lambda: len(answers) == len(documents), 60, "tumblerd answered %r" % answers)
+        for path, _ in pages:
+            self.assertEqual(answers[uri(path)], "ready", path)
+            thumbnail = driver.thumbnail_path(os.path.join(home, "cache"), "large", uri(path))
+            self.assertEqual(driver.Png(thumbnail).size, driver.LARGE, path)
+        self.assertNotEqual(answers[uri(fifo)], "ready")
+
+    def test_resident(self):
         prefix = driver.install(self, CMAKE, BUILD, "tumbler")
         activation = os.path.join(prefix, "share/dbus-1/services", SERVICE + ".service")
         with open(activation) as f:
