@@ -21,14 +21,9 @@ EXEC = "Exec=/usr/bin/tamsel-thumbnail -s %s %i %o"
 
 def run(*args, **kwargs):
     done = subprocess.run(args, capture_output=True, text=True, **kwargs)
-    check(done.returncode == 0, "%s exited %d:\n%s%s"
-          % (" ".join(args), done.returncode, done.stdout, done.stderr))
+    assert done.returncode == 0, "%s exited %d:\n%s%s" % (
+        " ".join(args), done.returncode, done.stdout, done.stderr)
     return done
-
-
-def check(condition, message):
-    if not condition:
-        raise SystemExit("package test: " + message)
 
 
 def unpack(deb, tree, listing, **names):
@@ -37,8 +32,8 @@ def unpack(deb, tree, listing, **names):
     with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), listing)) as f:
         expected = {line.strip().format(**names) for line in f if line[0] not in "#\n"}
     files = {os.path.relpath(os.path.join(d, f), tree) for d, _, found in os.walk(tree) for f in found}
-    check(files == expected, "%s: extra %s, missing %s"
-          % (os.path.basename(deb), sorted(files - expected), sorted(expected - files)))
+    assert files == expected, "%s: extra %s, missing %s" % (
+        os.path.basename(deb), sorted(files - expected), sorted(expected - files))
 
 
 def main():
@@ -48,8 +43,8 @@ def main():
               env=dict(os.environ, TAMSEL_PACKAGE_DIR=work)).stdout.splitlines()[-1]
     arch, multiarch = (run("dpkg-architecture", "-q" + name).stdout.strip()
                        for name in ("DEB_HOST_ARCH", "DEB_HOST_MULTIARCH"))
-    check(os.path.basename(deb) == "tamsel-thumbnail_%s-1_%s.deb" % (version, arch),
-          "%s is not the package of release %s (debian/changelog)" % (deb, version))
+    assert os.path.basename(deb) == "tamsel-thumbnail_%s-1_%s.deb" % (version, arch), \
+        "%s is not the package of release %s (debian/changelog)" % (deb, version)
     kde = os.path.join(os.path.dirname(deb), os.path.basename(deb).replace(
         "tamsel-thumbnail_", "tamsel-thumbnail-kde_"))
     # The build takes Frameworks 6 where their development files are.
@@ -61,24 +56,24 @@ def main():
         unpack(kde, os.path.join(tree, "kde"), "tamsel-thumbnail-kde.files",
                multiarch=multiarch, kf=kf)
         depends = run("dpkg-deb", "-f", kde, "Depends").stdout
-        check("libkf%skiogui" % kf in depends, "the KDE package needs no KIO %s: %s" % (kf, depends))
+        assert "libkf%skiogui" % kf in depends, "the KDE package needs no KIO %s: %s" % (kf, depends)
         with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
-            check(EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC)
+            assert EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC
 
         exe = os.path.join(tree, "usr/bin/tamsel-thumbnail")
         needed = [line for line in run("readelf", "-d", exe).stdout.splitlines() if "(NEEDED)" in line]
         for library in ("libicuuc.so", "libstdc++.so"):
-            check(any(library in line for line in needed), library + " is not linked shared")
+            assert any(library in line for line in needed), library + " is not linked shared"
         png = os.path.join(tree, "readme.png")
         run(exe, "-s", "256", os.path.join(source, "data/samples/readme.md"), png)
-        check(driver.Png(png).size == driver.LARGE, "the packaged program drew no 198 x 256 PNG")
+        assert driver.Png(png).size == driver.LARGE, "the packaged program drew no 198 x 256 PNG"
 
         manual = os.path.join(tree, "usr/share/man/man1/tamsel-thumbnail.1.gz")
         page = run("man", "--warnings", "-l", manual,
                    env=dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8"))
-        check(page.stderr == "", "man reports: " + page.stderr)
-        check("SYNOPSIS" in page.stdout and "XDG_CACHE_HOME" in page.stdout,
-              "the manual page renders empty or cut short")
+        assert page.stderr == "", "man reports: " + page.stderr
+        assert "SYNOPSIS" in page.stdout and "XDG_CACHE_HOME" in page.stdout, \
+            "the manual page renders empty or cut short"
     print("%s: checked" % deb)
 
 
