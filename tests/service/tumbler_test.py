@@ -43,7 +43,7 @@ class Tumbler(unittest.TestCase):
             self.assertEqual(answers[uri(path)], "ready", path)
             thumbnail = driver.thumbnail_path(os.path.join(home, "cache"), "large", uri(path))
             self.assertEqual(driver.Png(thumbnail).size, driver.LARGE, path)
-        self.assertNotEqual(answers[uri(fifo)], "ready")
+        self.assertNotEqual(answers[uri(fifo)], "ready", "a FIFO was drawn as a page")
 
     def test_resident(self):
         prefix = driver.install(self, CMAKE, BUILD, "tumbler")
@@ -85,7 +85,7 @@ class Tumbler(unittest.TestCase):
             self.assertTrue((page.size, page.pixels) == (driver.Png(alone).size,
                                                          driver.Png(alone).pixels),
                             "%s: the service's page differs from tamsel-thumbnail's" % path)
-        self.assertNotEqual(served[uri(fifo)], "ready")
+        self.assertNotEqual(served[uri(fifo)], "ready", "a FIFO was drawn as a page")
         version = driver.run(THUMBNAILER, "--version").stdout.split()[1].decode()
         record = driver.thumbnail_path(cache, "fail/tamsel-thumbnail-" + version, uri(fifo))
         self.assertEqual(driver.Png(record).text["Thumb::URI"], uri(fifo))
