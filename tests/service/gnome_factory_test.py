@@ -3,10 +3,10 @@
 """GNOME's own thumbnail factory, with the thumbnailer as installed and with
 what `--cache` wrote:
   * installed into a scratch prefix, the thumbnailer answers the factory for
-    a Markdown and a plain-text file, and fails for a FIFO (file managers
-    then record the failure) rather than draw an empty page. Skipped when
-    not root: the prefix must lie below /usr, the only tree GNOME's
-    thumbnail sandbox exposes;
+    each document, and fails for a FIFO (file managers then record the
+    failure) rather than draw an empty page. Skipped when not root: the
+    prefix must lie below /usr, the only tree GNOME's thumbnail sandbox
+    exposes;
   * PROGRAM confines itself inside a sandbox made as the factory's is;
   * the factory finds what `PROGRAM --cache` wrote, at each size of one run
     and under the path browsed (through a symbolic link to the tree, as a
@@ -20,15 +20,23 @@ is never touched.
 import os
 import shutil
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../support"))
 import driver  # noqa: E402
+from driver import LARGE, NORMAL  # noqa: E402
 
-PROGRAM = SCRATCH = PREFIX = None
-Gio = GLib = GnomeDesktop = None
-LARGE, NORMAL = (198, 256), (99, 128)  # the page fitted into 256 x 256 and 128 x 128
+PREFIX = None
+
+
+def setUpModule():
+    global PREFIX, Gio, GLib, GnomeDesktop
+    if os.geteuid() == 0:
+        PREFIX = driver.install(None, CMAKE, BUILD, where="/usr/local")
+    driver.host_home(None, PREFIX)
+    import gi
+    gi.require_version("GnomeDesktop", "3.0")
+    from gi.repository import Gio, GLib, GnomeDesktop
 
 
 def factory(size="LARGE"):
@@ -49,26 +57,18 @@ class GnomeFactory(unittest.TestCase):
             self.skipTest("installing below /usr needs root")
         with open(os.path.join(PREFIX, "share/thumbnailers/tamsel.thumbnailer")) as f:
             self.assertIn("Exec=%s/bin/tamsel-thumbnail -s %%s %%i %%o" % PREFIX, f.read())
-        large = factory()
-        for name, body, mime in [("notes.md", b"# Notes\n\nA paragraph.\n\n- a bullet\n",
-                                  "text/markdown"),
-                                 ("plain.txt", b"Just some plain text.\n", "text/plain")]:
-            with self.subTest(name=name):
-                path = driver.write(os.path.join(SCRATCH, "installed", name), body)
-                self.assertTrue(large.can_thumbnail(uri(path), mime, mtime(path)), mime)
-                pixbuf = large.generate_thumbnail(uri(path), mime, None)
-                self.assertIsNotNone(pixbuf)
-                self.assertEqual((pixbuf.get_width(), pixbuf.get_height()), LARGE)
-                large.save_thumbnail(pixbuf, uri(path), mtime(path), None)
-                found = large.lookup(uri(path), mtime(path))
-                self.assertTrue(found and found.startswith(SCRATCH), found)
-        pipe = os.path.join(SCRATCH, "installed", "pipe.md")
-        os.mkfifo(pipe)
+        *pages, (fifo, mime) = driver.documents(driver.scratch(self, "tamsel-gnome-"))
+        for path, mime in pages:
+            self.assertTrue(factory().can_thumbnail(uri(path), mime, mtime(path)), mime)
+            pixbuf = factory().generate_thumbnail(uri(path), mime, None)
+            self.assertEqual((pixbuf.get_width(), pixbuf.get_height()), LARGE, path)
+            factory().save_thumbnail(pixbuf, uri(path), mtime(path), None)
+            self.assertTrue(factory().lookup(uri(path), mtime(path)).startswith(os.environ["HOME"]))
         try:
-            pixbuf = large.generate_thumbnail(uri(pipe), "text/markdown", None)
+            self.assertIsNone(factory().generate_thumbnail(uri(fifo), mime, None),
+                              "a FIFO was drawn as a page")
         except GLib.Error:
-            pixbuf = None
-        self.assertIsNone(pixbuf, "a FIFO was drawn as a page")
+            pass
 
     def test_confines_itself_inside_the_sandbox(self):
         # bwrap makes new namespaces and sets no_new_privs, as in the
@@ -77,36 +77,31 @@ class GnomeFactory(unittest.TestCase):
         # means no debug line at all.
         if shutil.which("bwrap") is None:
             self.skipTest("no bwrap")
-        doc = driver.write(os.path.join(SCRATCH, "boxed", "doc.md"), b"# Boxed\n")
-        out = os.path.join(SCRATCH, "boxed", "doc.png")
-        sandbox = ["bwrap", "--ro-bind", "/usr", "/usr", "--ro-bind-try", "/etc", "/etc"]
+        box = driver.scratch(self, "tamsel-box-")
+        sandbox = ["--ro-bind", "/usr", "/usr", "--ro-bind-try", "/etc", "/etc",
+                   "--ro-bind-try", "/var/cache/fontconfig", "/var/cache/fontconfig",
+                   "--ro-bind", os.path.dirname(PROGRAM), os.path.dirname(PROGRAM),
+                   "--bind", box, box, "--proc", "/proc", "--dev", "/dev", "--unshare-all",
+                   "--die-with-parent", "--new-session", "--setenv", "G_MESSAGES_DEBUG", "all"]
         for link in ("bin", "lib", "lib64", "sbin"):
             sandbox += ["--symlink", "usr/" + link, "/" + link]
-        sandbox += ["--ro-bind-try", "/var/cache/fontconfig", "/var/cache/fontconfig",
-                    "--ro-bind", os.path.dirname(PROGRAM), os.path.dirname(PROGRAM),
-                    "--bind", os.path.dirname(doc), os.path.dirname(doc), "--proc", "/proc",
-                    "--dev", "/dev", "--unshare-all", "--die-with-parent", "--new-session",
-                    "--setenv", "G_MESSAGES_DEBUG", "all"]
-        done = driver.run(sandbox[0], *sandbox[1:], PROGRAM, "-s", "256", doc, out)
+        doc = driver.write(os.path.join(box, "doc.md"), b"# Boxed\n")
+        done = driver.run("bwrap", *sandbox, PROGRAM, "-s", "256", doc, box + "/doc.png")
         self.assertEqual((done.returncode, done.stderr), (0, b""))
-        self.assertEqual(driver.Png(out).size, LARGE)
+        self.assertEqual(driver.Png(box + "/doc.png").size, LARGE)
 
     def test_finds_what_the_cache_run_wrote(self):
-        real = os.path.join(SCRATCH, "data", "notes")
-        tree = os.path.join(SCRATCH, "Notes")  # browsed, and cached, as this
-        os.makedirs(real)
-        os.symlink(real, tree)
-        documents = {"todo.md": b"# To do\n\n- water the plants\n",
-                     "sub dir/café & co.txt": b"Plain words.\n",
-                     "sub dir/tool.py": b"def main():\n    return 0\n"}
-        paths = [driver.write(os.path.join(tree, name), body) for name, body in documents.items()]
+        tree = os.path.join(os.environ["HOME"], "Notes")  # browsed, and cached, as this
+        os.symlink(driver.scratch(self, "tamsel-notes-"), tree)
+        paths = [driver.write(os.path.join(tree, name), body.encode())
+                 for name, (body, _) in driver.DOCUMENTS.items()]
 
         def run_cache(flavor):
             done = driver.run(PROGRAM, "--cache", "--flavor", flavor, tree, timeout=60)
             self.assertEqual(done.returncode, 0, done.stderr)
             return done.stderr.decode().strip().splitlines()[-1]
 
-        self.assertRegex(run_cache("large,normal"), "^3 made, 0 fresh, 0 failed")
+        self.assertRegex(run_cache("large,normal"), "^4 made, 0 fresh, 0 failed")
         for size, expected in (("LARGE", LARGE), ("NORMAL", NORMAL)):
             for path in paths:
                 found = factory(size).lookup(uri(path), mtime(path))
@@ -120,29 +115,13 @@ class GnomeFactory(unittest.TestCase):
         later = mtime(changed) + 60
         os.utime(changed, (later, later))
         self.assertIsNone(factory().lookup(uri(changed), later), "a stale thumbnail was accepted")
-        self.assertRegex(run_cache("large"), "^1 made, 2 fresh, 0 failed")
+        self.assertRegex(run_cache("large"), "^1 made, 3 fresh, 0 failed")
         self.assertEqual(factory().lookup(uri(changed), later), old)  # same file, new content
         for path in paths[1:]:
             self.assertTrue(factory().lookup(uri(path), mtime(path)), path)
 
 
 if __name__ == "__main__":
-    cmake, build, PROGRAM = driver.arguments(3)
+    CMAKE, BUILD, PROGRAM = driver.arguments(3)
     PROGRAM = os.path.abspath(PROGRAM)
-    SCRATCH = tempfile.mkdtemp(prefix="tamsel-gnome-")
-    try:
-        if os.geteuid() == 0:
-            PREFIX = tempfile.mkdtemp(prefix="tamsel-test.", dir="/usr/local")
-            os.chmod(PREFIX, 0o755)
-            driver.install(cmake, build, PREFIX)
-        # GLib reads these once, at first use: set them before GI loads.
-        os.environ.update(HOME=SCRATCH, XDG_CACHE_HOME=os.path.join(SCRATCH, "cache"),
-                          XDG_DATA_DIRS=os.path.join(PREFIX or SCRATCH, "share") + ":/usr/share")
-        import gi
-        gi.require_version("GnomeDesktop", "3.0")
-        from gi.repository import Gio, GLib, GnomeDesktop  # noqa: F811
-        driver.main()
-    finally:
-        shutil.rmtree(SCRATCH, ignore_errors=True)
-        if PREFIX:
-            shutil.rmtree(PREFIX, ignore_errors=True)
+    driver.main()

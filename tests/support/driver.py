@@ -1,21 +1,32 @@
 # SPDX-License-Identifier: MIT
-"""What the scripts that drive the executable share: running it with a time
-limit, installing the build, reading what it wrote, scratch directories.
-Each script keeps only its cases; `main` runs them with unittest.
+"""What the scripts that drive the programs and their hosts share: running
+the executable with a time limit, installing the build into a scratch prefix,
+a scratch home and a private session bus for the hosts, tumblerd, and reading
+the PNGs they write. Each script keeps only its cases; `main` runs them with
+unittest.
 """
+import glob
 import hashlib
+import json
 import os
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import urllib.parse
 import zlib
 
 SKIP = 77  # CTest's SKIP_RETURN_CODE for these scripts
 PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
+LARGE, NORMAL = (198, 256), (99, 128)  # a page fitted into 256 x 256 and 128 x 128
+# What the hosts are asked for: name: [body, MIME type a file manager sends].
+with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "documents.json")) as f:
+    DOCUMENTS = json.load(f)
+TUMBLER = "org.freedesktop.thumbnails.Thumbnailer1"
+TUMBLER_PATH = "/org/freedesktop/thumbnails/Thumbnailer1"
 
 
 def arguments(count):
@@ -45,23 +56,39 @@ def as_nobody():
         os.setuid(65534)
 
 
-def install(cmake, build, prefix):
-    subprocess.run([cmake, "--install", build, "--prefix", prefix],
-                   check=True, stdout=subprocess.DEVNULL)
-
-
 def scratch(test, prefix, where=None):
-    """A directory removed, whatever its modes, when `test` ends."""
+    """A directory removed, whatever its modes, when `test` ends (the module's
+    tests, for None)."""
     path = tempfile.mkdtemp(prefix=prefix, dir=where)
     os.chmod(path, 0o777 if where is None else 0o755)
 
     def remove():
-        for root, dirs, _ in os.walk(path):
-            for d in dirs:
-                os.chmod(os.path.join(root, d), 0o777)
+        subprocess.run(["chmod", "-R", "u+rwx", path], check=False)
         shutil.rmtree(path, ignore_errors=True)
-    test.addCleanup(remove)
+    (test.addCleanup if test else unittest.addModuleCleanup)(remove)
     return path
+
+
+def install(test, cmake, build, *components, where=None):
+    """Installs the build, and `components` it leaves out by default, into a
+    scratch prefix; returns the prefix."""
+    prefix = scratch(test, "tamsel-prefix.", where)
+    for component in ([], *(["--component", c] for c in components)):
+        subprocess.run([cmake, "--install", build, "--prefix", prefix, *component],
+                       check=True, stdout=subprocess.DEVNULL)
+    return prefix
+
+
+def host_home(test, prefix=None):
+    """Points HOME, the cache and TMPDIR into a scratch home, with `prefix`'s
+    data first, for this process and every host it starts. GLib reads these
+    once: call it before gi loads."""
+    home = scratch(test, "tamsel-home-")
+    os.mkdir(os.path.join(home, "tmp"))
+    os.environ.update(HOME=home, XDG_CACHE_HOME=os.path.join(home, "cache"),
+                      TMPDIR=os.path.join(home, "tmp"),
+                      XDG_DATA_DIRS=os.path.join(prefix or home, "share") + ":/usr/share")
+    return home
 
 
 def write(path, data, mode=0o644):
@@ -70,6 +97,16 @@ def write(path, data, mode=0o644):
         f.write(data)
     os.chmod(path, mode)
     return path
+
+
+def documents(directory):
+    """Writes DOCUMENTS and a FIFO named as one into `directory`; returns
+    [(path, MIME type)], the FIFO last. Hosts must record a failure for it,
+    not cache an empty page."""
+    written = [(write(os.path.join(directory, name), body.encode()), mime)
+               for name, (body, mime) in DOCUMENTS.items()]
+    os.mkfifo(os.path.join(directory, "pipe.md"))
+    return written + [(os.path.join(directory, "pipe.md"), "text/markdown")]
 
 
 def file_uri(path):
@@ -86,16 +123,15 @@ class Png:
     """A PNG's size, header, tEXt chunks and inflated image data, read after
     checking every chunk's CRC and the IEND (so a half-written file fails)."""
 
-    def __init__(self, data):
-        if isinstance(data, str):
-            with open(data, "rb") as f:
-                data = f.read()
+    def __init__(self, path):
+        with open(path, "rb") as f:
+            data = f.read()
         assert data.startswith(PNG_MAGIC), "not a PNG"
-        pos, idat, ended, self.text = 8, b"", False, {}
+        pos, idat, kind, self.text = 8, b"", None, {}
         while pos < len(data):
             length, kind = struct.unpack(">I4s", data[pos:pos + 8])
-            body = data[pos + 8:pos + 8 + length]
-            crc, = struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])
+            body, pos = data[pos + 8:pos + 8 + length], pos + 12 + length
+            crc, = struct.unpack(">I", data[pos - 4:pos])
             assert zlib.crc32(kind + body) == crc, "bad CRC in %r" % kind
             if kind == b"IHDR":
                 self.header, self.size = body, struct.unpack(">II", body[:8])
@@ -104,7 +140,92 @@ class Png:
                 self.text[key.decode("latin-1")] = value.decode("latin-1")
             elif kind == b"IDAT":
                 idat += body
-            ended = ended or kind == b"IEND"
-            pos += 12 + length
-        assert ended, "PNG has no IEND: written partially"
+        assert kind == b"IEND", "PNG does not end in IEND: written partially"
         self.pixels = zlib.decompress(idat)
+
+
+# The hosts on D-Bus. gi is imported late: GLib must first see host_home's
+# environment.
+
+def session_bus(test):
+    """A private session bus for this test and the hosts it starts; it finds
+    services in XDG_DATA_DIRS as a desktop session's bus does."""
+    if not shutil.which("dbus-daemon"):
+        test.skipTest("needs dbus-daemon (package dbus; scripts/setup installs it)")
+    from gi.repository import Gio
+    daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address"],
+                              stdout=subprocess.PIPE)
+    test.addCleanup(stop, daemon)
+    os.environ["DBUS_SESSION_BUS_ADDRESS"] = daemon.stdout.readline().decode().strip()
+    # A connection of its own: Gio's shared one would outlive the bus.
+    flags = Gio.DBusConnectionFlags
+    return Gio.DBusConnection.new_for_address_sync(
+        os.environ["DBUS_SESSION_BUS_ADDRESS"],
+        flags.AUTHENTICATION_CLIENT | flags.MESSAGE_BUS_CONNECTION, None, None)
+
+
+def stop(process):
+    process.terminate()
+    process.communicate()
+
+
+def call(bus, name, path, interface, method, signature, *args):
+    from gi.repository import GLib
+    return bus.call_sync(name, path, interface, method, GLib.Variant(signature, args),
+                         None, 0, -1, None).unpack()
+
+
+def has_owner(bus, name):
+    return call(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                "NameHasOwner", "(s)", name)[0]
+
+
+def wait_until(condition, seconds, failure):
+    """Runs GLib's main loop until condition() holds."""
+    from gi.repository import GLib
+    deadline = time.monotonic() + seconds
+    while not condition():
+        assert time.monotonic() < deadline, failure
+        if not GLib.MainContext.default().iteration(False):
+            time.sleep(0.01)
+
+
+def listen(bus, interface, path):
+    """The Ready and Error signals of `interface` at `path` as they come, in
+    {uri: "ready" | error message}."""
+    answers = {}
+
+    def on_signal(_bus, _sender, _path, _interface, name, values):
+        if name in ("Ready", "Error"):
+            _, uris, *error = values.unpack()
+            answers.update((uri, error[1] if error else "ready")
+                           for uri in (uris if isinstance(uris, list) else [uris]))
+    bus.signal_subscribe(None, interface, None, path, None, 0, on_signal)
+    return answers
+
+
+def find_tumblerd():
+    found = sorted(glob.glob("/usr/lib/*/tumbler-1/tumblerd") +
+                   glob.glob("/usr/libexec/tumbler-1/tumblerd"))
+    return found[0] if found else None
+
+
+def start_tumblerd(test, bus):
+    """Starts tumblerd on the session bus, its debugging output in the
+    test's; returns its answers, as listen does."""
+    if not find_tumblerd():
+        test.skipTest("needs tumblerd (package tumbler; scripts/setup installs it)")
+    answers = listen(bus, TUMBLER, TUMBLER_PATH)
+    test.addCleanup(stop, subprocess.Popen([find_tumblerd()],
+                                           env=dict(os.environ, G_MESSAGES_DEBUG="all")))
+    # Queue only once tumblerd owns the name, or the bus would start
+    # another one from its service file.
+    wait_until(lambda: has_owner(bus, TUMBLER), 30, "tumblerd never took " + TUMBLER)
+    return answers
+
+
+def queue(bus, documents):
+    """Asks tumblerd for large thumbnails of [(path, MIME type)]."""
+    call(bus, TUMBLER, TUMBLER_PATH, TUMBLER, "Queue", "(asasssu)",
+         [file_uri(path) for path, _ in documents], [mime for _, mime in documents],
+         "large", "default", 0)
