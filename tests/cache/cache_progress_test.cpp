@@ -23,17 +23,6 @@ TEST(ProgressLine, ShowsBarCountRateAndTimeLeft) {
   for (const auto& row : rows) EXPECT_EQ(progressLine(row.done, row.total, row.seconds), row.line);
 }
 
-TEST(CacheReporter, WritesFailuresAndSummaryAsPlainLinesOffATerminal) {
-  std::ostringstream out;
-  CacheReporter reporter(out, false);
-  reporter.setTotal(3);
-  reporter.progress(1);
-  reporter.failed("/n/bad\nname.md", "Permission denied");
-  reporter.finish({.made = 1, .fresh = 1, .failed = 1, .failedEarlier = 2});
-  EXPECT_EQ(out.str().substr(0, out.str().rfind(" in ")),
-            "'/n/bad\\nname.md': Permission denied\n1 made, 1 fresh, 1 failed, 2 failed earlier");
-}
-
 TEST(CacheReporter, ClearsTheProgressLineBeforeOtherLines) {
   std::ostringstream out;
   CacheReporter reporter(out, true);

@@ -36,14 +36,6 @@ mode_t modeOf(const std::string& path) {
   return info.st_mode & 07777;
 }
 
-TEST(ThumbnailName, IsTheMd5OfTheEscapedUri) {
-  // The worked example of the thumbnail standard.
-  EXPECT_EQ(thumbnailFileName("file:///home/jens/photos/me.png"),
-            "c6ee772d9e49320e97ec29a7eb5b1697.png");
-  EXPECT_EQ(fileUriOf("/tmp/a b/\xc3\xa9#1.md"), "file:///tmp/a%20b/%C3%A9%231.md");
-  EXPECT_EQ(fileUriOf("relative/path.md"), std::nullopt);
-}
-
 const Pairs keys{{"Thumb::URI", "file:///a.md"}, {"Thumb::MTime", "17"}};
 
 TEST(PngLeadingText, ReadsTheTextBeforeTheImageData) {
@@ -106,13 +98,6 @@ TEST_F(ThumbnailFiles, AreWrittenPrivateAndWhole) {
   ASSERT_EQ(writeThumbnailFile(directory, "x.png", "second"), 0);
   EXPECT_EQ(testing::readWholeFile(directory + "/x.png"), "second");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory), {}), 1);
-}
-
-TEST_F(ThumbnailFiles, FailWithTheCause) {
-  EXPECT_EQ(writeThumbnailFile(directory + "/missing", "x.png", "png"), ENOENT);
-  const std::string file = dir.write("plain", "");
-  EXPECT_EQ(writeThumbnailFile(file, "x.png", "png"), ENOTDIR);
-  EXPECT_NE(makeThumbnailDirectory(file + "/sub"), 0);
 }
 
 TEST_F(ThumbnailFiles, AreFreshOnlyForTheirUriAndTime) {

@@ -35,34 +35,6 @@ TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
   }
 }
 
-TEST(DocumentHeadTest, AnythingButARegularFileIsAnErrorAndNeverBlocks) {
-  const testing::ScratchDirectory dir;
-  // A FIFO with no writer would block a plain open or read forever.
-  ASSERT_EQ(::mkfifo((dir / "pipe.md").c_str(), 0600), 0);
-  sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-  const std::string socketPath = dir / "socket.md";
-  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, socketPath.c_str());
-  const UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM, 0));
-  ASSERT_EQ(::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-
-  const std::pair<std::string, std::error_code> cases[] = {
-      {dir / "pipe.md", DocumentError::fifo},
-      {socketPath, DocumentError::socket},
-      {"/dev/zero", DocumentError::device},
-      {"/dev/null", DocumentError::device},
-      {dir.path(), std::error_code(EISDIR, std::generic_category())},
-      {dir / "absent.md", std::error_code(ENOENT, std::generic_category())},
-  };
-  for (const auto& [path, error] : cases) {
-    const DocumentHead read = readDocumentHead(path, 4096);
-    EXPECT_EQ(read.error, error) << path << ": " << read.error.message();
-    EXPECT_EQ(read.bytes, "") << path;
-    EXPECT_EQ(documentProblem(path), error) << path;
-  }
-  EXPECT_EQ(std::error_code(DocumentError::fifo).message(), "not a regular file (a FIFO)");
-}
-
 TEST(ReplacementFileTest, ReplacesWholeWithModeFromUmask) {
   const testing::ScratchDirectory dir;
   const auto path = dir.write("out.png", "old");
@@ -79,24 +51,6 @@ TEST(ReplacementFileTest, ReplacesWholeWithModeFromUmask) {
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
   EXPECT_EQ(dir.entryCount(), 1);
-}
-
-TEST(ReplacementFileTest, FailuresLeaveThePathAsItWas) {
-  const testing::ScratchDirectory dir;
-  std::filesystem::create_directory(dir / "folder.png");
-  const std::pair<std::string, int> cases[] = {
-      {dir / "missing/out.png", ENOENT},
-      {dir / "folder.png", EISDIR},
-      {dir / "new/", EISDIR},
-      {"", ENOENT},
-  };
-  for (const auto& [path, error] : cases) EXPECT_EQ(ReplacementFile(path).open(), error) << path;
-
-  // Abandoned before commit: the temporary file goes too.
-  const auto kept = dir.write("kept.png", "old");
-  ASSERT_EQ(ReplacementFile(kept).open(), 0);
-  EXPECT_EQ(readWholeFile(kept), "old");
-  EXPECT_EQ(dir.entryCount(), 2);
 }
 
 // A host that made OUTPUT empty and holds it open reads the image through its
@@ -138,14 +92,6 @@ TEST(ReplacementFileTest, FillsAnEmptyFileInPlaceWhenAsked) {
     EXPECT_EQ(readWholeFile(path), "new") << row.name;
   }
   EXPECT_EQ(dir.entryCount(), 3);
-
-  // Given up before commit, the host's file stays empty.
-  const auto abandoned = dir.write("abandoned.png", "");
-  {
-    ReplacementFile file(abandoned, std::nullopt, EmptyFile::fill);
-    ASSERT_EQ(file.open(), 0);
-  }
-  EXPECT_EQ(readWholeFile(abandoned), "");
 }
 
 }  // namespace

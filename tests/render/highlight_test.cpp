@@ -60,25 +60,5 @@ TEST(HighlightCode, ColoursKeywordsAndStrings) {
   }
 }
 
-TEST(FlattenRuns, LetsLaterRunsWinAndCutsAtTheEnd) {
-  const Color a = rgb8(1, 0, 0), b = rgb8(2, 0, 0);
-  const StyledText styled{.text = "0123456789",
-                          .font = {},
-                          .color = inkColor,
-                          .lineHeightMultiple = 1,
-                          .kern = 0,
-                          .runs = {{.start = 2, .length = 2, .color = a},
-                                   {.start = 0, .length = 6, .color = b},
-                                   {.start = 8, .length = 50, .color = a},
-                                   {.start = 20, .length = 1, .color = a}}};
-  const auto flat = flattenRuns(styled);
-  ASSERT_EQ(flat.size(), 2u);
-  EXPECT_EQ(flat[0].start, 0u);
-  EXPECT_EQ(flat[0].length, 6u);
-  EXPECT_TRUE(flat[0].color == b);
-  EXPECT_EQ(flat[1].start, 8u);
-  EXPECT_EQ(flat[1].length, 2u);
-}
-
 }  // namespace
 }  // namespace tamsel

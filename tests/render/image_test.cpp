@@ -108,18 +108,5 @@ TEST(EncodePng, DecodesToThePixelsItWasGiven) {
   }
 }
 
-TEST(RenderImage, WritesVectorFormats) {
-  const auto paint = [](Canvas& canvas) {
-    canvas.fillRect({.x = 0, .y = 0, .width = 10, .height = 10}, rgb8(10, 20, 30));
-  };
-  const auto svg = renderImage(10.5, 20, paint, ImageFormat::svg);
-  ASSERT_TRUE(svg);
-  EXPECT_NE(svg->find("<svg"), std::string::npos);
-  EXPECT_NE(svg->find("width=\"11"), std::string::npos);
-  const auto pdf = renderImage(10, 20, paint, ImageFormat::pdf);
-  ASSERT_TRUE(pdf);
-  EXPECT_EQ(pdf->rfind("%PDF", 0), 0u);
-}
-
 }  // namespace
 }  // namespace tamsel

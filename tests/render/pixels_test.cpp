@@ -145,26 +145,6 @@ TEST(CairoPage, DrawsCodeBoxesAndTextOnlyInsideThePage) {
   }
 }
 
-TEST(CairoPage, TakesHostileTextAndRectsQuietly) {
-  using Block = MarkdownSkim::Block;
-  constexpr char broken[] = "a\0b \xFF\xC3( \xE2\x80";  // NUL, stray and cut sequences
-  const std::string hostile = std::string(broken, sizeof broken - 1) +
-                              "\u202Eevil\u202C \u0645\u0631\u062D\u0628\u0627 \U0001F600" +
-                              std::string(3000, 'x');
-  const MarkdownSkim skim{
-      .title = hostile,
-      .blocks = {Block::heading(hostile), Block::body(hostile), Block::bullet(hostile),
-                 Block::mono({hostile, "", hostile}), Block::mono({})}};
-  const Rect rects[] = {{0, 0, 256, 331}, {0, 0, 1, 1},         {0, 0, 0.01, 500},
-                        {0, 0, 256, 0.5}, {-50, -50, 400, 600}, {0, 0, 1e5, 1e5}};
-  ::testing::internal::CaptureStderr();
-  for (const Rect& rect : rects) {
-    const auto png = renderImage(64, 64, [&](Canvas& canvas) { drawSkim(skim, rect, canvas); });
-    EXPECT_TRUE(png.has_value());
-  }
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-}
-
 // Whatever fonts the system has for emoji and other scripts (bitmap colour
 // strikes, boxes where it has none), their glyphs keep to the size of the text
 // around them.

@@ -75,23 +75,6 @@ TEST(Skim, CrLfGivesTheSameSkimAsLf) {
   }
 }
 
-// Other parts of the system draw and benchmark these; each must give a
-// title of its own and something to draw. (The service's thread test skims
-// them on many threads at once.)
-TEST(Samples, EachGivesATitleAndBlocks) {
-  for (const auto& entry : std::filesystem::directory_iterator(TAMSEL_SOURCE_DIR "/data/samples")) {
-    const std::string name = entry.path().filename().string();
-    SCOPED_TRACE(name);
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    const MarkdownSkim result = skim(bytes.str(), name);
-    expectInvariants(result);
-    EXPECT_NE(result.title, detail::toUtf8(fallbackTitle(name)));
-    EXPECT_GE(result.blocks.size(), 5u);
-  }
-}
-
 TEST(Pathological, HostileInputsJustRun) {
   std::mt19937 random(20240301);
   std::string noise(70000, '\0');
