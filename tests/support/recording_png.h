@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <png.h>
+#include <cairo.h>
 
-#include <csetjmp>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-// A decoded PNG for pixel checks: 8-bit RGB, rows top to bottom.
+// A decoded PNG for pixel checks, rows top to bottom.
 namespace tamsel::testing {
 
 struct Rgb {
@@ -21,78 +21,42 @@ struct Rgb {
 struct DecodedPng {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> pixels;                       // RGB, row-major
-  std::vector<std::pair<std::string, std::string>> text;  // tEXt key and value, in file order
+  std::vector<std::uint32_t> pixels;  // 0xXXRRGGBB, row-major
 
   Rgb at(int x, int y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return {pixels[i], pixels[i + 1], pixels[i + 2]};
+    const std::uint32_t p = pixels[static_cast<std::size_t>(y) * width + x];
+    return {static_cast<int>(p >> 16 & 0xFF), static_cast<int>(p >> 8 & 0xFF),
+            static_cast<int>(p & 0xFF)};
   }
 };
 
-namespace detail {
-
-struct PngSource {
-  const std::string& bytes;
-  std::size_t at = 0;
-};
-
-inline void readPngBytes(png_structp png, png_bytep out, png_size_t length) {
-  auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
-  if (source->bytes.size() - source->at < length) png_error(png, "truncated");
-  std::memcpy(out, source->bytes.data() + source->at, length);
-  source->at += length;
-}
-
-// Anything libpng would only warn about is a fault in what the renderer wrote.
-inline void failOnWarning(png_structp png, png_const_charp message) {
-  png_error(png, message);
-}
-
-struct PngReadStruct {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  ~PngReadStruct() { png_destroy_read_struct(&png, &info, nullptr); }
-};
-
-// Kept free of objects with destructors: libpng leaves it by longjmp.
-inline bool readPng(png_structp png, png_infop info, DecodedPng& out) {
-  if (setjmp(png_jmpbuf(png))) return false;
-  // A bad CRC in any chunk, text included, fails the read.
-  png_set_crc_action(png, PNG_CRC_ERROR_QUIT, PNG_CRC_ERROR_QUIT);
-  png_read_info(png, info);
-  if (png_get_color_type(png, info) != PNG_COLOR_TYPE_RGB || png_get_bit_depth(png, info) != 8 ||
-      png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
-    return false;
-  }
-  out.width = static_cast<int>(png_get_image_width(png, info));
-  out.height = static_cast<int>(png_get_image_height(png, info));
-  out.pixels.resize(static_cast<std::size_t>(out.width) * out.height * 3);
-  for (int y = 0; y < out.height; ++y) {
-    png_read_row(png, out.pixels.data() + static_cast<std::size_t>(y) * out.width * 3, nullptr);
-  }
-  png_read_end(png, info);
-  png_textp text = nullptr;
-  const int count = png_get_text(png, info, &text, nullptr);
-  for (int i = 0; i < count; ++i) out.text.emplace_back(text[i].key, text[i].text);
-  return true;
-}
-
-}  // namespace detail
-
-// Decodes an 8-bit RGB, non-interlaced PNG with libpng, checking every CRC
-// and the zlib stream; nullopt for anything else or any fault libpng finds.
+// Decodes with Cairo's reader, which is libpng's and not the renderer's own
+// encoder; nullopt for anything it cannot read whole, or that is not opaque RGB.
 inline std::optional<DecodedPng> decodePng(const std::string& bytes) {
-  detail::PngReadStruct reader;
-  reader.png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, detail::failOnWarning);
-  if (!reader.png) return std::nullopt;
-  reader.info = png_create_info_struct(reader.png);
-  if (!reader.info) return std::nullopt;
-  detail::PngSource source{.bytes = bytes};
-  png_set_read_fn(reader.png, &source, detail::readPngBytes);
-  DecodedPng decoded;
-  if (!detail::readPng(reader.png, reader.info, decoded)) return std::nullopt;
+  std::pair<const std::string&, std::size_t> source{bytes, 0};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* out, unsigned int length) {
+        auto& [in, at] = *static_cast<std::pair<const std::string&, std::size_t>*>(closure);
+        if (in.size() - at < length) return CAIRO_STATUS_READ_ERROR;
+        std::memcpy(out, in.data() + at, length);
+        at += length;
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &source);
+  std::optional<DecodedPng> decoded;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS &&
+      cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24) {
+    DecodedPng page{.width = cairo_image_surface_get_width(surface),
+                    .height = cairo_image_surface_get_height(surface),
+                    .pixels = {}};
+    for (int y = 0; y < page.height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(
+          cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface));
+      page.pixels.insert(page.pixels.end(), row, row + page.width);
+    }
+    decoded = std::move(page);
+  }
+  cairo_surface_destroy(surface);
   return decoded;
 }
 
