@@ -115,22 +115,6 @@ TEST(CairoPage, PaintsBorderPaperBarAndPlaceholders) {
   }
 }
 
-TEST(CairoPage, InksTheTitleInsideItsBox) {
-  // Title box: x 21.76 to 234.24, from 23.04 down, one line of 26.88 pt type.
-  const DecodedPng page = renderPage({.title = "Ink Well", .blocks = {}});
-  int inkInside = 0, inkOutside = 0;
-  for (int y = 0; y < 60; ++y) {
-    for (int x = 0; x < page.width; ++x) {
-      const Rgb p = page.at(x, y);
-      if (p.red + p.green + p.blue > 300) continue;
-      const bool inside = x >= 21 && x <= 235 && y >= 23;
-      (inside ? inkInside : inkOutside) += 1;
-    }
-  }
-  EXPECT_GT(inkInside, 100);
-  EXPECT_EQ(inkOutside, 0);
-}
-
 TEST(CairoPage, DrawsCodeBoxesAndTextOnlyInsideThePage) {
   std::string longWord(400, 'w');
   MarkdownSkim skim{.title = longWord,

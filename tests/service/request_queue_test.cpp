@@ -1,68 +1,72 @@
 // SPDX-License-Identifier: MIT
+// Runs the examples in tests/service/queue_cases/*.txt (format there and in
+// tests/support/example_cases.h).
 #include "service/resident/request_queue.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <sstream>
 #include <string>
+
+#include "service/cache/cache_options.h"
+#include "support/example_cases.h"
 
 namespace tamsel {
 namespace {
 
-// The jobs in the order workers get them: "uri/flavor:handle,handle ...".
-std::string drain(RequestQueue& queue) {
-  std::string order;
-  while (auto job = queue.take()) {
-    if (!order.empty()) order += ' ';
-    order += job->uri;
-    order += '/';
-    order += flavorName(job->flavor);
-    char separator = ':';
-    for (const std::uint32_t handle : job->handles) {
-      order += separator;
-      order += std::to_string(handle);
-      separator = ',';
-    }
+std::string jobText(const std::optional<ThumbnailJob>& job) {
+  if (!job) return "none";
+  std::string text = job->uri;
+  text += '/';
+  text += flavorName(job->flavor);
+  char separator = ':';
+  for (const std::uint32_t handle : job->handles) {
+    text += separator;
+    text += std::to_string(handle);
+    separator = ',';
   }
-  return order;
+  return text;
 }
 
-TEST(RequestQueue, UrgentFirstThenAskedOrderAndOneDrawingPerDocumentAndFlavor) {
-  RequestQueue queue(10);
-  const auto large = CacheFlavor::large;
-  EXPECT_EQ(queue.add(1, "a", "text/plain", large, false), RequestQueue::Added::queued);
-  EXPECT_EQ(queue.add(2, "b", "text/plain", large, false), RequestQueue::Added::queued);
-  EXPECT_EQ(queue.add(3, "a", "text/plain", CacheFlavor::normal, false),
-            RequestQueue::Added::queued);
-  EXPECT_EQ(queue.add(4, "c", "text/plain", large, true), RequestQueue::Added::queued);
-  EXPECT_EQ(queue.add(5, "a", "text/plain", large, false), RequestQueue::Added::joined);
-  // An urgent request for a waiting document takes it to the urgent line.
-  EXPECT_EQ(queue.add(6, "b", "text/plain", large, true), RequestQueue::Added::joined);
-  EXPECT_EQ(drain(queue), "c/large:4 b/large:2,6 a/large:1,5 a/normal:3");
+class RequestQueueCases : public ::testing::TestWithParam<testing::ExampleCase> {};
+
+TEST_P(RequestQueueCases, MatchesExample) {
+  const auto& example = GetParam();
+  const auto limit = example.settings.find("limit");
+  RequestQueue queue(limit == example.settings.end() ? 10 : std::stoul(limit->second));
+  std::istringstream lines(example.input);
+  std::string answers;
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream call(line);
+    std::string verb, uri, flavor, urgent;
+    std::uint32_t handle = 0;
+    call >> verb;
+    if (verb == "add") {
+      call >> handle >> uri >> flavor >> urgent;
+      constexpr const char* added[] = {"queued", "joined", "full"};
+      answers += added[static_cast<int>(
+          queue.add(handle, uri, "text/plain", *flavorFromName(flavor), urgent == "urgent"))];
+    } else if (verb == "dequeue") {
+      call >> handle;
+      answers += queue.dequeue(handle) ? "yes" : "no";
+    } else if (verb == "take") {
+      answers += jobText(queue.take());
+    } else {
+      for (const char* space = ""; auto job = queue.take(); space = " ") {
+        answers += space;
+        answers += jobText(job);
+      }
+    }
+    answers += "\n";
+  }
+  EXPECT_EQ(answers, example.expected) << example.where;
 }
 
-TEST(RequestQueue, DequeuedHandlesAreNotDrawnAndTakenOnesAreNotFound) {
-  RequestQueue queue(10);
-  queue.add(1, "a", "text/plain", CacheFlavor::large, false);
-  queue.add(2, "a", "text/plain", CacheFlavor::large, false);
-  queue.add(3, "b", "text/plain", CacheFlavor::large, true);
-  queue.add(4, "c", "text/plain", CacheFlavor::large, false);
-  EXPECT_TRUE(queue.dequeue(1));
-  EXPECT_TRUE(queue.dequeue(3));
-  EXPECT_FALSE(queue.dequeue(3));
-  ASSERT_EQ(queue.take()->handles, std::vector<std::uint32_t>{2});
-  EXPECT_FALSE(queue.dequeue(2));
-  EXPECT_EQ(drain(queue), "c/large:4");
-}
-
-TEST(RequestQueue, RefusesNewDocumentsWhenFullButStillJoinsWaitingOnes) {
-  RequestQueue queue(2);
-  queue.add(1, "a", "text/plain", CacheFlavor::large, false);
-  queue.add(2, "b", "text/plain", CacheFlavor::large, false);
-  EXPECT_EQ(queue.add(3, "c", "text/plain", CacheFlavor::large, true), RequestQueue::Added::full);
-  EXPECT_EQ(queue.add(4, "b", "text/plain", CacheFlavor::large, false),
-            RequestQueue::Added::joined);
-  EXPECT_EQ(drain(queue), "a/large:1 b/large:2,4");
-}
+INSTANTIATE_TEST_SUITE_P(Examples, RequestQueueCases,
+                         ::testing::ValuesIn(testing::loadCases(TAMSEL_SOURCE_DIR
+                                                                "/tests/service/queue_cases")),
+                         testing::caseName);
 
 }  // namespace
 }  // namespace tamsel
