@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/file_url.h"
@@ -47,40 +46,22 @@ std::string parsed(const std::string& args) {
   return out.str();
 }
 
-std::string withLineFeeds(const std::string& line) {
-  std::string text;
-  std::size_t at = 0;
-  for (auto mark = line.find("␊"); mark != std::string::npos; mark = line.find("␊", at)) {
-    text += line.substr(at, mark - at) + '\n';
-    at = mark + std::string_view("␊").size();
-  }
-  return text + line.substr(at);
-}
-
 // Runs the examples in tests/service/cases/*.txt (format in
 // tests/support/example_cases.h): each input line is read as "%read" says,
 // and the results, one a line, must be the expected output.
 class CommandLineCases : public ::testing::TestWithParam<testing::ExampleCase> {};
 
 TEST_P(CommandLineCases, MatchesExample) {
-  const auto& example = GetParam();
-  const auto how = example.settings.find("read");
-  const std::string reader = how == example.settings.end() ? "" : how->second;
-  std::istringstream lines(example.input);
-  std::string results;
-  for (std::string line; std::getline(lines, line);) {
-    // A line feed inside an argument cannot be a line of its own.
-    line = withLineFeeds(line);
-    if (reader == "input") {
-      results += inputPath(line).value_or("not a local file");
-    } else if (reader == "name") {
-      results += lastPathComponent(line);
-    } else {
-      results += parsed(line);
-    }
-    results += "\n";
-  }
-  EXPECT_EQ(results, example.expected) << example.where;
+  const std::string reader = testing::setting(GetParam(), "read");
+  EXPECT_EQ(testing::eachLine(GetParam(),
+                              [&](const std::string& line) {
+                                if (reader == "input") {
+                                  return inputPath(line).value_or("not a local file");
+                                }
+                                return reader == "name" ? lastPathComponent(line) : parsed(line);
+                              }),
+            GetParam().expected)
+      << GetParam().where;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CommandLineCases,

@@ -32,35 +32,26 @@ std::string jobText(const std::optional<ThumbnailJob>& job) {
 class RequestQueueCases : public ::testing::TestWithParam<testing::ExampleCase> {};
 
 TEST_P(RequestQueueCases, MatchesExample) {
-  const auto& example = GetParam();
-  const auto limit = example.settings.find("limit");
-  RequestQueue queue(limit == example.settings.end() ? 10 : std::stoul(limit->second));
-  std::istringstream lines(example.input);
-  std::string answers;
-  for (std::string line; std::getline(lines, line);) {
+  RequestQueue queue(std::stoul(testing::setting(GetParam(), "limit", "10")));
+  const auto answer = [&](const std::string& line) {
     std::istringstream call(line);
-    std::string verb, uri, flavor, urgent;
+    std::string verb, uri, flavor, urgent, answers;
     std::uint32_t handle = 0;
-    call >> verb;
+    call >> verb >> handle >> uri >> flavor >> urgent;
     if (verb == "add") {
-      call >> handle >> uri >> flavor >> urgent;
       constexpr const char* added[] = {"queued", "joined", "full"};
-      answers += added[static_cast<int>(
-          queue.add(handle, uri, "text/plain", *flavorFromName(flavor), urgent == "urgent"))];
-    } else if (verb == "dequeue") {
-      call >> handle;
-      answers += queue.dequeue(handle) ? "yes" : "no";
-    } else if (verb == "take") {
-      answers += jobText(queue.take());
-    } else {
-      for (const char* space = ""; auto job = queue.take(); space = " ") {
-        answers += space;
-        answers += jobText(job);
-      }
+      return std::string(added[static_cast<int>(
+          queue.add(handle, uri, "text/plain", *flavorFromName(flavor), urgent == "urgent"))]);
     }
-    answers += "\n";
-  }
-  EXPECT_EQ(answers, example.expected) << example.where;
+    if (verb == "dequeue") return std::string(queue.dequeue(handle) ? "yes" : "no");
+    if (verb == "take") return jobText(queue.take());
+    for (const char* space = ""; auto job = queue.take(); space = " ") {
+      answers += space;
+      answers += jobText(job);
+    }
+    return answers;
+  };
+  EXPECT_EQ(testing::eachLine(GetParam(), answer), GetParam().expected) << GetParam().where;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, RequestQueueCases,

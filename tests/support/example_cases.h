@@ -9,6 +9,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Examples kept in text files, one parameterised test per folder. Each case is
@@ -16,7 +17,7 @@
 //   %%% what the case shows
 //   %key value              (optional settings, one a line, before the input)
 //   the input, each line ended by LF; "→" is a tab, "␍" a CR, "␀" a NUL,
-//   "␛" an escape
+//   "␛" an escape, and "⟨FF⟩" the byte of those two hex digits
 //   .
 //   the expected output
 //
@@ -43,7 +44,53 @@ inline std::string unescape(std::string line) {
       line.replace(at, 3, 1, byte);
     }
   }
+  constexpr std::string_view open = "⟨", close = "⟩";
+  for (auto at = line.find(open); at != std::string::npos; at = line.find(open, at + 1)) {
+    const auto end = line.find(close, at);
+    const auto digits = line.substr(at + open.size(), end - at - open.size());
+    line.replace(at, end + close.size() - at, 1, static_cast<char>(std::stoi(digits, nullptr, 16)));
+  }
   return line;
+}
+
+// Text as a case file shows it: tabs, CRs, NULs and line feeds visible.
+inline std::string shown(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    out += c == '\t'   ? "→"
+           : c == '\r' ? "␍"
+           : c == '\0' ? "␀"
+           : c == '\n' ? "␊"
+                       : std::string(1, c);
+  }
+  return out;
+}
+
+// The setting `key` of an example, or `fallback`.
+inline std::string setting(const ExampleCase& example, const std::string& key,
+                           const std::string& fallback = "") {
+  const auto found = example.settings.find(key);
+  return found == example.settings.end() ? fallback : found->second;
+}
+
+// For examples whose input is one request a line: each line, with "␊" as a
+// line feed inside it, read by `read`; the results one a line.
+template <typename Read>
+std::string eachLine(const ExampleCase& example, Read read) {
+  std::string results;
+  std::size_t start = 0;
+  for (auto end = example.input.find('\n'); end != std::string::npos;
+       start = end + 1, end = example.input.find('\n', start)) {
+    std::string line;
+    for (std::size_t at = start; at < end; ++at) {
+      const bool feed = example.input.compare(at, 3, "␊") == 0;
+      line += feed ? '\n' : example.input[at];
+      at += feed ? 2 : 0;
+    }
+    results += read(line);
+    results += '\n';
+  }
+  return results;
 }
 
 inline void loadCases(const std::filesystem::path& path, std::vector<ExampleCase>& cases) {
