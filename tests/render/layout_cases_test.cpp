@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "render/draw_skim.h"
+#include "render/highlight.h"
+#include "render/text_style.h"
 #include "support/example_cases.h"
 #include "support/recording_canvas.h"
 #include "support/skim_dump.h"
@@ -47,10 +49,34 @@ std::string recording(const testing::ExampleCase& example) {
   return lines;
 }
 
+// The styled text with each recoloured span marked, as the canvas will
+// resolve it: <k>keyword</k>, <s>string</s>.
+std::string marked(const StyledText& styled) {
+  std::string out;
+  std::size_t at = 0;
+  for (const ColorRun& run : flattenRuns(styled)) {
+    const char* tag = run.color == keywordColor ? "k" : run.color == stringColor ? "s" : "?";
+    out += styled.text.substr(at, run.start - at);
+    out +=
+        std::string("<") + tag + '>' + styled.text.substr(run.start, run.length) + "</" + tag + '>';
+    at = run.start + run.length;
+  }
+  return out + styled.text.substr(at);
+}
+
+// "%read highlight" examples are code lines as the code box colours them.
 class LayoutCases : public ::testing::TestWithParam<testing::ExampleCase> {};
 
 TEST_P(LayoutCases, MatchesRecording) {
-  EXPECT_EQ(recording(GetParam()), GetParam().expected) << GetParam().where;
+  const std::string result =
+      testing::setting(GetParam(), "read") == "highlight"
+          ? testing::eachLine(
+                GetParam(),
+                [](const std::string& line) {
+                  return testing::shown(marked(highlightCode(line, monoStyle(100).font)));
+                })
+          : recording(GetParam());
+  EXPECT_EQ(result, GetParam().expected) << GetParam().where;
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, LayoutCases,
