@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdio>
+#include <iomanip>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/file_url.h"
+#include "service/skim_json.h"
+#include "service/thumbnail_size.h"
 #include "support/example_cases.h"
 
 namespace tamsel {
@@ -46,6 +51,18 @@ std::string parsed(const std::string& args) {
   return out.str();
 }
 
+// "MAXxMAX min MINxMIN" as the page size thumbnailSize gives.
+std::string sized(std::string line) {
+  Size maximum, minimum;
+  std::replace(line.begin(), line.end(), 'x', ' ');  // "0x10" would read as hexadecimal
+  std::sscanf(line.c_str(), "%lf %lf min %lf %lf", &maximum.width, &maximum.height, &minimum.width,
+              &minimum.height);
+  const Size size = thumbnailSize(maximum, minimum);
+  std::ostringstream out;
+  out << std::setprecision(12) << size.width << "x" << size.height;
+  return out.str();
+}
+
 // Runs the examples in tests/service/cases/*.txt (format in
 // tests/support/example_cases.h): each input line is read as "%read" says,
 // and the results, one a line, must be the expected output.
@@ -58,6 +75,8 @@ TEST_P(CommandLineCases, MatchesExample) {
                                 if (reader == "input") {
                                   return inputPath(line).value_or("not a local file");
                                 }
+                                if (reader == "json") return testing::shown(jsonString(line));
+                                if (reader == "size") return sized(line);
                                 return reader == "name" ? lastPathComponent(line) : parsed(line);
                               }),
             GetParam().expected)
@@ -68,6 +87,20 @@ INSTANTIATE_TEST_SUITE_P(Examples, CommandLineCases,
                          ::testing::ValuesIn(testing::loadCases(TAMSEL_SOURCE_DIR
                                                                 "/tests/service/cases")),
                          testing::caseName);
+
+// Exact halves: MW == MH * aspect takes the second branch, so the height
+// stays MH exactly, where MW / aspect rounds otherwise for these heights.
+TEST(ThumbnailSizeTest, ExactAspectIsFittedByHeight) {
+  for (const double height : {13.0, 97.0, 119.0}) {
+    const Size size = thumbnailSize({height * pageAspect, height}, {0, 0});
+    EXPECT_EQ(size.height, height);
+    EXPECT_EQ(size.width, height * pageAspect);
+  }
+}
+
+TEST(SkimJsonTest, KeepsALineSeparator) {
+  EXPECT_EQ(jsonString("/ \u2028"), "\"/ \u2028\"");  // invisible in a case file
+}
 
 TEST(CommandLineTest, OnlyFileURLsAreLocalURLs) {
   EXPECT_TRUE(isOtherURL("http://example.org/a.md"));

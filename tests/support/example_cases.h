@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -53,15 +54,19 @@ inline std::string unescape(std::string line) {
   return line;
 }
 
-// Text as a case file shows it: tabs, CRs, NULs and line feeds visible.
+// Text as a case file shows it: tabs, CRs, NULs and line feeds as above,
+// other control characters as "⟨HH⟩".
 inline std::string shown(std::string_view text) {
   std::string out;
   for (const char c : text) {
-    out += c == '\t'   ? "→"
-           : c == '\r' ? "␍"
-           : c == '\0' ? "␀"
-           : c == '\n' ? "␊"
-                       : std::string(1, c);
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      out += c;
+    } else {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "⟨%02X⟩", byte);
+      out += c == '\t' ? "→" : c == '\r' ? "␍" : c == '\0' ? "␀" : c == '\n' ? "␊" : hex;
+    }
   }
   return out;
 }
