@@ -3,25 +3,34 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <sstream>
+#include <string>
+
+#include "service/cache/claimed_types.h"
+#include "support/example_cases.h"
 
 namespace tamsel {
 namespace {
 
-TEST(ProgressLine, ShowsBarCountRateAndTimeLeft) {
-  const struct {
-    std::size_t done, total;
-    double seconds;
-    const char* line;
-  } rows[] = {
-      {0, 2000, 0.0, "[                        ] 0/2000"},
-      {1000, 2000, 0.5, "[############            ] 1000/2000  2000/s  0:01 left"},
-      {100, 10000, 1.0, "[                        ] 100/10000  100/s  1:39 left"},
-      {2000, 2000, 1.3, "[########################] 2000/2000  1538/s  0:00 left"},
-      {0, 0, 0.0, "[########################] 0/0"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(progressLine(row.done, row.total, row.seconds), row.line);
+// The examples in tests/cache/cases/*.txt: claimed types and progress lines.
+class CacheCases : public ::testing::TestWithParam<testing::ExampleCase> {};
+
+TEST_P(CacheCases, MatchesExample) {
+  const std::string read = testing::setting(GetParam(), "read");
+  testing::expectEachLine(GetParam(), [&](const std::string& line) {
+    if (read == "type") return std::string(claimedTypeOf(line).value_or("none"));
+    std::size_t done = 0, total = 0;
+    double seconds = 0;
+    std::istringstream(line) >> done >> total >> seconds;
+    return progressLine(done, total, seconds);
+  });
 }
+
+INSTANTIATE_TEST_SUITE_P(Examples, CacheCases,
+                         ::testing::ValuesIn(testing::loadCases(TAMSEL_SOURCE_DIR
+                                                                "/tests/cache/cases")),
+                         testing::caseName);
 
 TEST(CacheReporter, ClearsTheProgressLineBeforeOtherLines) {
   std::ostringstream out;

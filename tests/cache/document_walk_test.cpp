@@ -9,7 +9,6 @@
 #include <optional>
 #include <utility>
 
-#include "service/cache/claimed_types.h"
 #include "support/scratch_directory.h"
 
 namespace tamsel {
@@ -79,20 +78,6 @@ TEST_F(DocumentWalk, KeepsPathsAsNamedWithoutResolvingLinks) {
   // A folder reached again, through a link or a loop, is searched once.
   EXPECT_THAT(find({root + "/alias", root + "/sub", root + "/loop/loop/sub"}).paths,
               UnorderedElementsAre(root + "/alias/d.py", root + "/alias/deeper/e.markdown"));
-}
-
-TEST(ClaimedTypes, FollowTheFileName) {
-  const struct {
-    const char* name;
-    std::optional<std::string_view> type;
-  } rows[] = {
-      {"notes.md", "text/markdown"}, {"NOTES.MD", "text/markdown"},
-      {"a.txt", "text/plain"},       {"main.cpp", "text/x-c++src"},
-      {"tool.py", "text/x-python"},  {"README", "text/x-readme"},
-      {"photo.png", std::nullopt},   {"archive.tar.gz", std::nullopt},
-      {"noextension", std::nullopt},
-  };
-  for (const auto& row : rows) EXPECT_EQ(claimedTypeOf(row.name), row.type) << row.name;
 }
 
 }  // namespace

@@ -8,11 +8,14 @@
 
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "render/draw_skim.h"
+#include "render/font_setup.h"
+#include "render/fontconfig_xml.h"
 #include "render/highlight.h"
 #include "render/text_style.h"
 #include "support/example_cases.h"
@@ -64,19 +67,46 @@ std::string marked(const StyledText& styled) {
   return out + styled.text.substr(at);
 }
 
-// "%read highlight" examples are code lines as the code box colours them.
+// Examples with "%read" are tables: code lines as the code box colours them,
+// and fontconfig files as the page's configuration reads them.
 class LayoutCases : public ::testing::TestWithParam<testing::ExampleCase> {};
 
 TEST_P(LayoutCases, MatchesRecording) {
-  const std::string result =
-      testing::setting(GetParam(), "read") == "highlight"
-          ? testing::eachLine(
-                GetParam(),
-                [](const std::string& line) {
-                  return testing::shown(marked(highlightCode(line, monoStyle(100).font)));
-                })
-          : recording(GetParam());
-  EXPECT_EQ(result, GetParam().expected) << GetParam().where;
+  const std::string read = testing::setting(GetParam(), "read");
+  if (read.empty()) {
+    EXPECT_EQ(recording(GetParam()), GetParam().expected) << GetParam().where;
+    return;
+  }
+  testing::expectEachLine(GetParam(), [&](const std::string& line) -> std::string {
+    namespace xml = fontconfig_xml;
+    if (read == "highlight") return marked(highlightCode(line, monoStyle(100).font));
+    if (read == "aliases") return xml::onlyOtherFamilyAliases(line) ? "skip" : "load";
+    if (read == "number") {
+      const auto number = xml::confFileNumber(line);
+      return number ? std::to_string(*number) : "none";
+    }
+    if (read == "escape") return xml::escaped(line);
+    const auto found = xml::findConfDirInclude(line);
+    return found ? found->target + " at " + std::to_string(found->begin) + "-" +
+                       std::to_string(found->end)
+                 : "none";
+  });
+}
+
+// The page's own fontconfig configuration stands aside when the environment
+// names one; that its pages match the full configuration's is
+// render.system_fonts' check.
+TEST(PageFontConfig, LeavesAConfigurationNamedInTheEnvironmentToFontconfig) {
+  const char* const before = std::getenv("FONTCONFIG_FILE");
+  const std::optional<std::string> saved =
+      before ? std::optional<std::string>(before) : std::nullopt;
+  setenv("FONTCONFIG_FILE", "/etc/fonts/fonts.conf", 1);
+  EXPECT_FALSE(detail::pageFontConfig());
+  if (saved) {
+    setenv("FONTCONFIG_FILE", saved->c_str(), 1);
+  } else {
+    unsetenv("FONTCONFIG_FILE");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, LayoutCases,

@@ -70,17 +70,12 @@ class CommandLineCases : public ::testing::TestWithParam<testing::ExampleCase> {
 
 TEST_P(CommandLineCases, MatchesExample) {
   const std::string reader = testing::setting(GetParam(), "read");
-  EXPECT_EQ(testing::eachLine(GetParam(),
-                              [&](const std::string& line) {
-                                if (reader == "input") {
-                                  return inputPath(line).value_or("not a local file");
-                                }
-                                if (reader == "json") return testing::shown(jsonString(line));
-                                if (reader == "size") return sized(line);
-                                return reader == "name" ? lastPathComponent(line) : parsed(line);
-                              }),
-            GetParam().expected)
-      << GetParam().where;
+  testing::expectEachLine(GetParam(), [&](const std::string& line) {
+    if (reader == "input") return inputPath(line).value_or("not a local file");
+    if (reader == "json") return jsonString(line);
+    if (reader == "size") return sized(line);
+    return reader == "name" ? lastPathComponent(line) : parsed(line);
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, CommandLineCases,

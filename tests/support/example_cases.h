@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +18,7 @@
 //   %%% what the case shows
 //   %key value              (optional settings, one a line, before the input)
 //   the input, each line ended by LF; "→" is a tab, "␍" a CR, "␀" a NUL,
-//   "␛" an escape, and "⟨FF⟩" the byte of those two hex digits
+//   "␛" an escape, and "⟨C2 A0⟩" bytes in hex
 //   .
 //   the expected output
 //
@@ -45,30 +45,15 @@ inline std::string unescape(std::string line) {
       line.replace(at, 3, 1, byte);
     }
   }
-  constexpr std::string_view open = "⟨", close = "⟩";
-  for (auto at = line.find(open); at != std::string::npos; at = line.find(open, at + 1)) {
-    const auto end = line.find(close, at);
-    const auto digits = line.substr(at + open.size(), end - at - open.size());
-    line.replace(at, end + close.size() - at, 1, static_cast<char>(std::stoi(digits, nullptr, 16)));
+  for (auto at = line.find("⟨"); at != std::string::npos; at = line.find("⟨", at)) {
+    const auto end = line.find("⟩", at);
+    std::istringstream hex(line.substr(at + 3, end - at - 3));
+    std::string bytes;
+    for (unsigned byte = 0; hex >> std::hex >> byte;) bytes += static_cast<char>(byte);
+    line.replace(at, end + 3 - at, bytes);
+    at += bytes.size();
   }
   return line;
-}
-
-// Text as a case file shows it: tabs, CRs, NULs and line feeds as above,
-// other control characters as "⟨HH⟩".
-inline std::string shown(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      out += c;
-    } else {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, "⟨%02X⟩", byte);
-      out += c == '\t' ? "→" : c == '\r' ? "␍" : c == '\0' ? "␀" : c == '\n' ? "␊" : hex;
-    }
-  }
-  return out;
 }
 
 // The setting `key` of an example, or `fallback`.
@@ -79,23 +64,22 @@ inline std::string setting(const ExampleCase& example, const std::string& key,
 }
 
 // For examples whose input is one request a line: each line, with "␊" as a
-// line feed inside it, read by `read`; the results one a line.
+// line feed inside it, read by `read` must give the expected line, both
+// escaped as above.
 template <typename Read>
-std::string eachLine(const ExampleCase& example, Read read) {
-  std::string results;
-  std::size_t start = 0;
-  for (auto end = example.input.find('\n'); end != std::string::npos;
-       start = end + 1, end = example.input.find('\n', start)) {
-    std::string line;
-    for (std::size_t at = start; at < end; ++at) {
-      const bool feed = example.input.compare(at, 3, "␊") == 0;
-      line += feed ? '\n' : example.input[at];
-      at += feed ? 2 : 0;
+void expectEachLine(const ExampleCase& example, Read read) {
+  const auto lines = [](const std::string& text, auto each) {
+    std::string out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+      for (auto at = line.find("␊"); at != std::string::npos; at = line.find("␊", at)) {
+        line.replace(at, 3, 1, '\n');
+      }
+      out += each(line) + '\n';
     }
-    results += read(line);
-    results += '\n';
-  }
-  return results;
+    return out;
+  };
+  EXPECT_EQ(lines(example.input, read), lines(example.expected, unescape)) << example.where;
 }
 
 inline void loadCases(const std::filesystem::path& path, std::vector<ExampleCase>& cases) {
