@@ -3,16 +3,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <optional>
-#include <tuple>
-#include <utility>
 
 #include "platform/replacement_file.h"
 #include "support/scratch_directory.h"
@@ -21,19 +14,6 @@ namespace tamsel {
 namespace {
 
 using testing::readWholeFile;
-
-TEST(DocumentHeadTest, ReadsAtMostTheLimit) {
-  const testing::ScratchDirectory dir;
-  constexpr std::size_t limit = 4096;
-  const std::string exact(limit, 'a');
-  for (const auto& [name, bytes, head] : {std::tuple{"empty.md", std::string(), std::string()},
-                                          {"exact.md", exact, exact},
-                                          {"big.md", exact + "tail", exact}}) {
-    const DocumentHead read = readDocumentHead(dir.write(name, bytes), limit);
-    EXPECT_EQ(read.bytes, head) << name;
-    EXPECT_FALSE(read.error) << name << ": " << read.error.message();
-  }
-}
 
 TEST(ReplacementFileTest, ReplacesWholeWithModeFromUmask) {
   const testing::ScratchDirectory dir;
