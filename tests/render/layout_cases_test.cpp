@@ -26,10 +26,9 @@ namespace tamsel {
 namespace {
 
 Rect pageRect(const testing::ExampleCase& example) {
-  const auto page = example.settings.find("page");
-  if (page == example.settings.end()) return {.x = 0, .y = 0, .width = 1000, .height = 1300};
+  const std::string page = testing::setting(example, "page", "0 0 1000 1300");
   // strtod, unlike a stream, reads "nan" and "inf".
-  const char* at = page->second.c_str();
+  const char* at = page.c_str();
   char* end = nullptr;
   double side[4] = {};
   for (double& value : side) {

@@ -5,10 +5,7 @@
 // (tests/support/skim_dump.h).
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "skim/skim.h"
 #include "support/example_cases.h"
@@ -21,9 +18,7 @@ class SkimCases : public ::testing::TestWithParam<testing::ExampleCase> {};
 
 TEST_P(SkimCases, MatchesExample) {
   const auto& example = GetParam();
-  const auto file = example.settings.find("file");
-  const auto skimmed =
-      skim(example.input, file == example.settings.end() ? "notes.md" : file->second);
+  const auto skimmed = skim(example.input, testing::setting(example, "file", "notes.md"));
   EXPECT_EQ(testing::dumpSkim(skimmed), example.expected) << example.where;
 }
 

@@ -10,7 +10,6 @@
 #include <ostream>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 // Examples kept in text files, one parameterised test per folder. Each case is
