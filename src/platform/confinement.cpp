@@ -63,6 +63,8 @@ std::uint64_t rightsFor(Confinement::Access access) {
   switch (access) {
     case Confinement::Access::read:
       return fsRead;
+    case Confinement::Access::run:
+      return fsRead | LANDLOCK_ACCESS_FS_EXECUTE;
     case Confinement::Access::fill:
       return LANDLOCK_ACCESS_FS_WRITE_FILE | fsTruncate;
     case Confinement::Access::replaceIn:
@@ -106,7 +108,8 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
   if (abi >= 6) {
     // The bus of a service may be at an abstract address, connected after
     // this; new sockets are seccomp's to refuse there.
-    attr.scoped = scopeSignal | (confinement.keepsOpenSockets ? 0 : scopeAbstractUnix);
+    const bool drawing = confinement.calls == Confinement::Calls::drawing;
+    attr.scoped = scopeSignal | (drawing ? scopeAbstractUnix : 0);
     size += sizeof attr.scoped;
   }
   const UniqueFd ruleset(static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, size, 0)));
@@ -120,9 +123,10 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
 }
 
 // 0, or the errno of the step that failed.
-int filterCalls(bool keepsOpenSockets) {
+int filterCalls(Confinement::Calls calls) {
   // TSYNC: threads already running (the bus's) get the filter too.
-  const std::span<const sock_filter> filter = detail::callFilters[keepsOpenSockets][leakChecked];
+  const std::span<const sock_filter> filter =
+      detail::callFilters[static_cast<int>(calls)][leakChecked];
   sock_fprog program{.len = static_cast<unsigned short>(filter.size()),
                      .filter = const_cast<sock_filter*>(filter.data())};
   const long rc =
@@ -157,7 +161,7 @@ int confineFileSystem(const Confinement& confinement) {
 }
 
 bool confineCalls(const Confinement& confinement) {
-  if (const int error = filterCalls(confinement.keepsOpenSockets)) {
+  if (const int error = filterCalls(confinement.calls)) {
     debugMissing("seccomp", error);
     return false;
   }

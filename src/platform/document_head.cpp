@@ -37,9 +37,11 @@ std::error_code fromErrno(int error) {
   return {error, std::generic_category()};
 }
 
+}  // namespace
+
 // Only a regular file is a document. The rest is judged by its type alone:
 // opening a FIFO or a device can block, or act on the device.
-std::error_code typeProblem(mode_t mode) {
+std::error_code fileTypeProblem(mode_t mode) {
   if (S_ISREG(mode)) return {};
   if (S_ISDIR(mode)) return fromErrno(EISDIR);
   if (S_ISFIFO(mode)) return DocumentError::fifo;
@@ -50,17 +52,15 @@ std::error_code typeProblem(mode_t mode) {
 std::variant<UniqueFd, std::error_code> openDocument(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return fromErrno(errno);
-  if (const auto problem = typeProblem(info.st_mode)) return problem;
+  if (const auto problem = fileTypeProblem(info.st_mode)) return problem;
   // O_NONBLOCK in case the path became a FIFO since the stat; the fstat below
   // then refuses it before any read.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (!fd) return fromErrno(errno);
   if (::fstat(fd.get(), &info) != 0) return fromErrno(errno);
-  if (const auto problem = typeProblem(info.st_mode)) return problem;
+  if (const auto problem = fileTypeProblem(info.st_mode)) return problem;
   return fd;
 }
-
-}  // namespace
 
 const std::error_category& documentCategory() {
   static const DocumentCategory category;
@@ -81,12 +81,6 @@ DocumentHead readDocumentHead(const std::string& path, std::size_t limit) {
     return {.bytes = {}, .error = fromErrno(error)};
   }
   return {.bytes = std::move(bytes), .error = {}};
-}
-
-std::error_code documentProblem(const std::string& path) {
-  auto opened = openDocument(path);
-  if (auto* error = std::get_if<std::error_code>(&opened)) return *error;
-  return {};
 }
 
 }  // namespace tamsel

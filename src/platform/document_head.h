@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 #include <system_error>
+#include <variant>
+
+#include "platform/unique_fd.h"
 
 namespace tamsel {
 
@@ -35,10 +40,16 @@ struct DocumentHead {
 };
 DocumentHead readDocumentHead(const std::string& path, std::size_t limit);
 
-// What readDocumentHead would fail with before reading: the same lookup, type
-// and open checks, without reading a byte. Empty when the file can be opened
-// for reading. Lets a front end refuse an INPUT before it does anything else.
-std::error_code documentProblem(const std::string& path);
+// The regular file at `path` opened for reading, without reading a byte, or
+// what readDocumentHead would fail with before reading: the same lookup,
+// type and open checks. Never blocks. Lets a front end refuse an INPUT
+// before it does anything else, and hand the descriptor on.
+std::variant<UniqueFd, std::error_code> openDocument(const std::string& path);
+
+// Why a file of type `mode` is not read as a document: EISDIR for a
+// directory, a DocumentError for a FIFO, device or socket; empty for a
+// regular file.
+std::error_code fileTypeProblem(mode_t mode);
 
 }  // namespace tamsel
 

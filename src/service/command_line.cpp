@@ -16,6 +16,9 @@
 namespace tamsel {
 namespace {
 
+static_assert(pageSideLimit <= maxImageSide,
+              "the command line must refuse what the renderer would");
+
 constexpr std::string_view usage =
     R"(Usage: tamsel-thumbnail [-s SIZE] INPUT OUTPUT
        tamsel-thumbnail --skim INPUT

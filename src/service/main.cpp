@@ -4,9 +4,9 @@
 // status 1; OUTPUT is then left as it was. A document that cannot be read is
 // such a failure, so that hosts record it as failed instead of caching an
 // empty page for it.
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,23 +16,18 @@
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <variant>
 
+#include "drawer/drawer_client.h"
 #include "platform/confinement.h"
 #include "platform/document_head.h"
-#include "platform/file_url.h"
 #include "platform/replacement_file.h"
 #include "platform/sanitizers.h"
-#include "render/font_setup.h"
-#include "render/image.h"
 #include "service/cache/document_walk.h"
 #include "service/cache/run_cache.h"
 #include "service/command_line.h"
 #include "service/process_confinement.h"
-#include "service/skim_json.h"
-#include "service/thumbnail_provider.h"
 #include "version.h"
 
 namespace {
@@ -40,9 +35,6 @@ namespace {
 using namespace tamsel;
 
 constexpr std::string_view programName = "tamsel-thumbnail";
-
-static_assert(pageSideLimit <= maxImageSide,
-              "the command line must refuse what the renderer would");
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(programName.size()), programName.data(),
@@ -63,16 +55,85 @@ int cannotRead(const CommandLine& line, const std::error_code& error) {
   return fail("cannot read " + quotedPath(line.input) + ": " + error.message());
 }
 
-int printSkim(const CommandLine& line, const std::string& path) {
-  confine(skimConfinement(path));
-  const FileSkim document = skimFile(path);
-  if (document.error) return cannotRead(line, document.error);
-  const std::string json = skimToJson(document.skim) + "\n";
-  if (!writeStandardOutput(json)) return fail("cannot write standard output: " + because(errno));
+// A reply that is no image says why, in one line.
+int failed(const CommandLine& line, const DrawReply& reply) {
+  switch (reply.failure) {
+    case DrawFailure::read:
+      return cannotRead(line, {reply.error, std::generic_category()});
+    case DrawFailure::draw:
+      return fail("cannot draw the page for " + quotedPath(line.output));
+    case DrawFailure::drawer:
+    case DrawFailure::none:
+      break;
+  }
+  return fail("cannot draw " + quotedPath(line.input) + ": " + reply.message);
+}
+
+// The drawer, started, and this process confined behind it: from here on
+// this process holds the document only as a descriptor it never reads.
+std::optional<DrawerClient> startDrawer(bool fonts, const Confinement& confinement) {
+  DrawerClient drawer = DrawerClient::forked(fonts);
+  if (const int error = drawer.start()) {
+    fail("cannot start the drawer: " + because(error));
+    return std::nullopt;
+  }
+  confine(confinement);
+  return drawer;
+}
+
+std::string lastComponent(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+int printSkim(const CommandLine& line, const std::string& path, const UniqueFd& document) {
+  std::optional<DrawerClient> drawer = startDrawer(false, skimConfinement());
+  if (!drawer) return 1;
+  const DrawReply reply = drawer->draw(document.get(), {.format = DrawnFormat::skimJson,
+                                                        .fileName = lastComponent(path),
+                                                        .pages = {},
+                                                        .pngText = {}});
+  drawer->letGo();
+  if (reply.failure != DrawFailure::none) return failed(line, reply);
+  if (!writeStandardOutput(reply.images[0].bytes + "\n")) {
+    return fail("cannot write standard output: " + because(errno));
+  }
   return 0;
 }
 
-int drawThumbnail(const CommandLine& line, const std::string& path) {
+// Why OUTPUT, when it exists, must be left alone: what is no regular file
+// (a FIFO, a device, a socket) is not ours to replace, and neither is the
+// document itself.
+std::optional<std::string> outputProblem(const std::string& output, const UniqueFd& document) {
+  struct stat found {};
+  struct stat drawn {};
+  if (::stat(output.c_str(), &found) != 0 || ::fstat(document.get(), &drawn) != 0) {
+    return std::nullopt;
+  }
+  if (found.st_dev == drawn.st_dev && found.st_ino == drawn.st_ino) {
+    return "it is the document itself";
+  }
+  // A folder is refused where it is claimed, as before.
+  if (S_ISDIR(found.st_mode)) return std::nullopt;
+  if (const std::error_code problem = fileTypeProblem(found.st_mode)) return problem.message();
+  return std::nullopt;
+}
+
+DrawnFormat drawnFormat(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::svg:
+      return DrawnFormat::svg;
+    case ImageFormat::pdf:
+      return DrawnFormat::pdf;
+    case ImageFormat::png:
+      break;
+  }
+  return DrawnFormat::png;
+}
+
+int drawThumbnail(const CommandLine& line, const std::string& path, const UniqueFd& document) {
+  if (const auto problem = outputProblem(line.output, document)) {
+    return fail("cannot write " + quotedPath(line.output) + ": " + *problem);
+  }
   // Claimed before any drawing, so an unwritable OUTPUT fails fast. An empty
   // file there is the host's own, which it may read back through a handle it
   // holds open: it is filled in place rather than replaced.
@@ -80,50 +141,20 @@ int drawThumbnail(const CommandLine& line, const std::string& path) {
   if (const int error = output.open()) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }
-  const std::optional<std::string> url = fileURLFromPath(path);
-  if (!url) return fail("cannot read " + quotedPath(line.input) + ": not a usable path");
-  // Confined before the document's bytes are looked at. The fonts' folders
-  // are known once fontconfig is set up, so the skim starts after that; it
-  // is shorter than the font loading it overlaps, so the page is not later.
-  confine(thumbnailConfinement(path, line.output, output.fillsInPlace()));
-
-  // Skimming and loading the fonts each take milliseconds and need nothing of
-  // each other, so they overlap; the fonts load on this thread, which draws.
-  const ImageFormat format = outputFormat(line.output);
-  std::optional<ThumbnailReply> reply;
-  std::error_code readError;
-  std::atomic<bool> skimmed = false;
-  auto request = [&] {
-    ThumbnailProvider().provideThumbnail(
-        {.fileURL = *url, .maximumSize = line.maximum, .minimumSize = line.minimum},
-        [&](ThumbnailReply answer, std::error_code error) {
-          reply = std::move(answer);
-          readError = error;
-        });
-    skimmed.store(true, std::memory_order_release);
-  };
-  std::jthread skimmer;
-  try {
-    skimmer = std::jthread(request);
-  } catch (const std::system_error&) {
-    request();  // no thread to be had: one after the other, as before
-  }
-  if (format == ImageFormat::png) {
-    // Fonts loaded after the skim is done would be loaded by drawing anyway,
-    // and only those its page uses.
-    preparePageFonts(thumbnailSize(line.maximum, line.minimum).width,
-                     [&] { return skimmed.load(std::memory_order_acquire); });
-  } else {
-    setUpFontConfig();
-  }
-  if (skimmer.joinable()) skimmer.join();
-  if (readError) return cannotRead(line, readError);
-
-  const std::optional<std::string> image = renderReply(*reply, format);
-  if (!image) return fail("cannot draw the page for " + quotedPath(line.output));
-  if (const int error = output.commit(*image)) {
+  std::optional<DrawerClient> drawer =
+      startDrawer(true, thumbnailConfinement(line.output, output.fillsInPlace()));
+  if (!drawer) return 1;
+  const DrawReply reply =
+      drawer->draw(document.get(), {.format = drawnFormat(outputFormat(line.output)),
+                                    .fileName = lastComponent(path),
+                                    .pages = {{.maximum = line.maximum, .minimum = line.minimum}},
+                                    .pngText = {}});
+  if (reply.failure != DrawFailure::none) return failed(line, reply);
+  if (const int error = output.commit(reply.images[0].bytes)) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }
+  // The drawer leaves as this process does, after OUTPUT is in place.
+  drawer->letGo();
   return 0;
 }
 
@@ -146,8 +177,8 @@ int main(int argc, char** argv) {
                  : 1;
     case Action::cache:
       return runCache(line.cache, std::cerr, ::isatty(STDERR_FILENO) == 1,
-                      [](const DocumentList& documents, const std::string& cacheHome) {
-                        confine(cacheConfinement(documents, cacheHome));
+                      [](const DocumentList&, const std::string& cacheHome) {
+                        confine(cacheConfinement(cacheHome, drawerProgramPath()));
                       });
     case Action::skim:
     case Action::thumbnail:
@@ -161,14 +192,17 @@ int main(int argc, char** argv) {
                ? cannotRead(line, DocumentError::notLocal)
                : fail("cannot read " + quotedPath(line.input) + ": not a local file URL");
   }
-  if (const std::error_code error = documentProblem(*path)) return cannotRead(line, error);
-  if (line.action == Action::skim) return printSkim(line, *path);
-  const int status = drawThumbnail(line, *path);
+  auto opened = openDocument(*path);
+  if (const auto* error = std::get_if<std::error_code>(&opened)) return cannotRead(line, *error);
+  const UniqueFd document = std::move(std::get<UniqueFd>(opened));
+  if (line.action == Action::skim) return printSkim(line, *path, document);
+  const int status = drawThumbnail(line, *path, document);
   // Sanitizer builds leave through exit(): LeakSanitizer checks at exit.
   if (status == 0 && !sanitized) {
     // OUTPUT is in place and nothing else is owed to anyone. A normal exit
-    // would first free the font map and Pango's and fontconfig's caches one
-    // object at a time, only for the kernel to drop them all at once anyway.
+    // would first free fontconfig's configuration one object at a time, only
+    // for the kernel to drop it all at once anyway; the drawer leaves once
+    // its channel closes with this process.
     std::fflush(stdout);
     std::fflush(stderr);
     ::_exit(0);

@@ -4,27 +4,27 @@
 #include <string>
 
 #include "platform/confinement.h"
-#include "service/cache/document_walk.h"
 
 namespace tamsel {
 
-// What each way of running may still reach once confined: built after its
-// set-up, before the first byte of a document is looked at, and handed to
-// confine(). Those that draw also set up fontconfig, which must be loaded
-// before the process confines itself for its folders to be known.
+// What each front end may still reach once confined, handed to confine()
+// once it has opened what it needs and started its drawers. A front end
+// never reads a document's bytes (its drawers do), so it reads little or
+// nothing itself.
 
-// One page: INPUT; the fonts; and OUTPUT, which is either the host's empty
-// file, filled in place, or a name in a folder where a temporary file
-// already made is renamed into place.
-Confinement thumbnailConfinement(const std::string& input, const std::string& output,
-                                 bool fillsInPlace);
+// One page: OUTPUT alone, either the host's empty file, filled in place, or
+// a name in a folder where a temporary file already made is renamed into
+// place. Nothing is read.
+Confinement thumbnailConfinement(const std::string& output, bool fillsInPlace);
 
-// --skim: INPUT alone.
-Confinement skimConfinement(const std::string& input);
+// --skim: nothing on the file system at all.
+Confinement skimConfinement();
 
-// --cache: each document found, the fonts, and CACHE_HOME/thumbnails, which
-// must exist.
-Confinement cacheConfinement(const DocumentList& documents, const std::string& cacheHome);
+// --cache: reading anything, to open the documents as the run reaches them
+// (one an editor saved since the walk included); running the drawer program
+// alone (and its ELF interpreter), to start new drawers; writing
+// CACHE_HOME/thumbnails alone, which must exist.
+Confinement cacheConfinement(const std::string& cacheHome, const std::string& drawerProgram);
 
 // The resident service: any document a host names, and CACHE_HOME/thumbnails,
 // which must exist; the session bus stays open.

@@ -28,7 +28,10 @@ TEST(BuildCacheConcurrency, OverlappingRunsLeaveWholeThumbnails) {
     tree.write("d" + std::to_string(i % 7) + "/n" + std::to_string(i) + ".md",
                "# Note " + std::to_string(i) + "\n\n- item\n\n```\ncode\n```\n");
   }
-  const CacheOptions options{.jobs = 4, .paths = {tree.path()}, .cacheHome = cache.path()};
+  const CacheOptions options{.jobs = 4,
+                             .paths = {tree.path()},
+                             .cacheHome = cache.path(),
+                             .drawerProgram = TAMSEL_DRAWER_PROGRAM};
   CacheCounts counts[2];
   {
     std::jthread first([&] {

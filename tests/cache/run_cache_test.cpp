@@ -151,7 +151,8 @@ class BuildCache : public ::testing::Test {
                                            .jobs = 2,
                                            .force = force,
                                            .paths = std::move(paths),
-                                           .cacheHome = cache.path()},
+                                           .cacheHome = cache.path(),
+                                           .drawerProgram = TAMSEL_DRAWER_PROGRAM},
                                           reporter);
     return std::to_string(counts.made) + " " + std::to_string(counts.fresh) + " " +
            std::to_string(counts.failed) +
@@ -218,8 +219,10 @@ TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
   // A cache that cannot hold the thumbnail directory fails every document.
   std::ostringstream out;
   const std::string blocked = tree.write("blocked", "a file, not a directory");
-  const int status =
-      runCache({.paths = {doc, tree.path() + "/x.md"}, .cacheHome = blocked}, out, false);
+  const int status = runCache({.paths = {doc, tree.path() + "/x.md"},
+                               .cacheHome = blocked,
+                               .drawerProgram = TAMSEL_DRAWER_PROGRAM},
+                              out, false);
   EXPECT_EQ(status, 1);
   EXPECT_TRUE(
       out.str().starts_with("'" + tree.path() + "/x.md': No such file or directory\n'" + blocked +

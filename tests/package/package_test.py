@@ -67,6 +67,10 @@ def main():
         png = os.path.join(tree, "readme.png")
         run(exe, "-s", "256", os.path.join(source, "data/samples/readme.md"), png)
         assert driver.Png(png).size == driver.LARGE, "the packaged program drew no 198 x 256 PNG"
+        # --cache starts the packaged drawer program, found from the program's own folder.
+        cached = run(exe, "--cache", "--flavor", "normal", os.path.join(source, "data/samples/readme.md"),
+                     env=dict(os.environ, XDG_CACHE_HOME=os.path.join(tree, "cache")))
+        assert cached.stderr.startswith("1 made, 0 fresh, 0 failed,"), cached.stderr
 
         manual = os.path.join(tree, "usr/share/man/man1/tamsel-thumbnail.1.gz")
         page = run("man", "--warnings", "-l", manual,

@@ -5,6 +5,7 @@
 #include "platform/confinement.h"
 
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -18,13 +19,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <vector>
 
+#include "drawer/drawer.h"
 #include "platform/sanitizers.h"
 #include "platform/unique_fd.h"
 #include "render/font_setup.h"
@@ -45,6 +47,7 @@ struct World {
   std::string cacheHome = dir / "cache";
   std::string key = dir.write("home/.ssh/id_rsa", "secret\n");
   std::string font;
+  std::vector<std::string> fontPaths;
   UniqueFd tcp{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
   sockaddr_in tcpAddress{
       .sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
@@ -74,14 +77,21 @@ struct World {
       std::perror("Unix listener");
     }
     ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair);
-    setUpFontConfig();
-    // Any file of the system's fonts; fontconfig is set up with them.
-    for (const auto& entry : std::filesystem::recursive_directory_iterator("/usr/share/fonts")) {
-      if (entry.is_regular_file()) {
-        font = entry.path();
-        break;
+    // A font fontconfig itself names: not every file below the font folders
+    // is one (poppler-data links its CMaps there from elsewhere).
+    fontPaths = fontConfigPaths(false);
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    if (FcPattern* match = FcFontMatch(nullptr, pattern, &result)) {
+      FcChar8* file = nullptr;
+      if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+        font = reinterpret_cast<const char*>(file);
       }
+      FcPatternDestroy(match);
     }
+    FcPatternDestroy(pattern);
   }
 };
 
@@ -123,18 +133,19 @@ int makeInTmp() {
   return result;
 }
 
-enum class Mode { page, cache, resident };
+// The front ends, and the drawer they hand documents to.
+enum class Mode { page, cache, resident, drawer };
 
 Confinement confinementOf(Mode mode, const World& world) {
   switch (mode) {
     case Mode::page:
-      return thumbnailConfinement(world.document, world.output, false);
+      return thumbnailConfinement(world.output, false);
     case Mode::cache:
-      return cacheConfinement({.directories = {world.dir.path()},
-                               .documents = {{.directory = 0, .name = "doc.md", .mimeType = {}}}},
-                              world.cacheHome);
+      return cacheConfinement(world.cacheHome, "/bin/true");
     case Mode::resident:
       return residentConfinement(world.cacheHome);
+    case Mode::drawer:
+      return drawerConfinement(world.fontPaths);
   }
   return {};
 }
@@ -154,7 +165,7 @@ int inChild(const std::function<int()>& attempt, const std::optional<Confinement
 struct Row {
   const char* name;
   std::function<int(const World&)> attempt;
-  bool allowed[3];            // confined, in Mode order
+  bool allowed[4];            // confined, in Mode order
   bool byLandlock;            // whether only Landlock stops it
   bool forLeakCheck = false;  // whether LeakSanitizer's builds allow it
 };
@@ -162,54 +173,63 @@ struct Row {
 const Row rows[] = {
     {"ReadAKeyOutside",
      [](const World& w) { return openFile(w.key, O_RDONLY); },
-     {false, false, true},
+     {false, true, true, false},
      true,
      true},
     {"WriteBesideIt",
      [](const World& w) {
        return openFile(w.dir / "home/.ssh/authorized_keys", O_WRONLY | O_CREAT);
      },
-     {false, false, false},
+     {false, false, false, false},
      true},
-    {"MakeAFileInTmp", [](const World&) { return makeInTmp(); }, {false, false, false}, true},
+    {"MakeAFileInTmp",
+     [](const World&) { return makeInTmp(); },
+     {false, false, false, false},
+     true},
     {"ConnectOverTcp",
      [](const World& w) { return connectTo(AF_INET, &w.tcpAddress, sizeof w.tcpAddress); },
-     {false, false, false},
+     {false, false, false, false},
      false},
     {"ConnectToAUnixSocket",
      [](const World& w) { return connectTo(AF_UNIX, &w.unixAddress, sizeof w.unixAddress); },
-     {false, false, false},
+     {false, false, false, false},
      false},
+    // Front ends talk to their drawers; a drawer only on its channel.
     {"SendOnAnOpenSocket",
      [](const World& w) { return ::send(w.pair[0], "x", 1, MSG_NOSIGNAL) == 1 ? 0 : errno; },
-     {false, false, true},
+     {true, true, true, false},
      false},
-    {"RunAProgram", [](const World&) { return runTrue(); }, {false, false, false}, false, true},
+    // The cache may start its drawer program (here /bin/true), and nothing else.
+    {"RunAProgram",
+     [](const World&) { return runTrue(); },
+     {false, true, false, false},
+     false,
+     true},
     {"TraceAProcess",
      [](const World&) { return traceAChild(); },
-     {false, false, false},
+     {false, false, false, false},
      false,
      true},
     // What the work needs stays open.
     {"ReadTheDocument",
      [](const World& w) { return openFile(w.document, O_RDONLY); },
-     {true, true, true},
+     {false, true, true, false},
      true},
     {"ReadAFont",
      [](const World& w) { return openFile(w.font, O_RDONLY); },
-     {true, true, true},
+     {false, true, true, true},
      true},
     {"PutThePageInPlace",
      [](const World& w) {
        return ::rename((w.dir / "out/.tamsel-temp").c_str(), w.output.c_str()) == 0 ? 0 : errno;
      },
-     {true, false, false},
+     {true, false, false, false},
      true},
     {"WriteIntoTheCache",
      [](const World& w) {
        return openFile(w.cacheHome + "/thumbnails/large/x.png", O_RDWR | O_CREAT);
      },
-     {false, true, true},
+     {false, true, true, false},
      true},
 };
 
@@ -242,14 +262,14 @@ TEST_P(ConfinementTest, HoldsExactlyWhereItShould) {
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Mode, Row>>& param) {
-  constexpr const char* modeNames[] = {"Page", "Cache", "Resident"};
+  constexpr const char* modeNames[] = {"Page", "Cache", "Resident", "Drawer"};
   const auto& [mode, row] = param.param;
   return std::string(modeNames[static_cast<int>(mode)]) + row.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Escapes, ConfinementTest,
                          ::testing::Combine(::testing::Values(Mode::page, Mode::cache,
-                                                              Mode::resident),
+                                                              Mode::resident, Mode::drawer),
                                             ::testing::ValuesIn(rows)),
                          caseName);
 

@@ -28,6 +28,9 @@ struct CacheOptions {
   // The cache root ("…/thumbnails" lives below it). Empty means
   // $XDG_CACHE_HOME, or ~/.cache when that is unset or not absolute.
   std::string cacheHome;
+  // The drawer program each worker hands its documents to. Empty means the
+  // one this executable runs (drawerProgramPath).
+  std::string drawerProgram;
 };
 
 // Most worker threads -j accepts: far beyond any useful count, low enough that

@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <system_error>
+#include <utility>
+#include <variant>
 
+#include "platform/document_head.h"
 #include "render/image.h"
 #include "service/cache/thumbnail_file.h"
-#include "service/thumbnail_provider.h"
 #include "version.h"
 
 namespace tamsel {
@@ -41,51 +44,66 @@ void recordFailure(const std::string& failDirectory, const std::string& name,
 
 }  // namespace
 
-CacheResult writeDocumentThumbnails(const std::string& path, const std::string& uri,
-                                    std::string_view mimeType,
+CacheResult writeDocumentThumbnails(const DrawFunction& draw, const std::string& path,
+                                    const std::string& uri, std::string_view mimeType,
                                     const std::vector<CacheTarget>& targets,
                                     const std::string& failDirectory, bool force) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return failure(std::strerror(errno));
   const std::string name = thumbnailFileName(uri);
-  const std::int64_t mtime = info.st_mtim.tv_sec;
   std::vector<const CacheTarget*> stale;
   for (const CacheTarget& target : targets) {
-    if (force || !isFreshThumbnail(target.directory + "/" + name, uri, mtime)) {
+    if (force || !isFreshThumbnail(target.directory + "/" + name, uri, info.st_mtim.tv_sec)) {
       stale.push_back(&target);
     }
   }
   if (stale.empty()) return {.outcome = CacheOutcome::fresh, .cause = {}};
   const std::string failEntry = failDirectory + "/" + name;
-  if (!force && isFreshThumbnail(failEntry, uri, mtime)) {
+  if (!force && isFreshThumbnail(failEntry, uri, info.st_mtim.tv_sec)) {
     return {.outcome = CacheOutcome::failedEarlier, .cause = {}};
   }
 
-  // Read and skimmed once, drawn at each size; the single-file thumbnailer's
-  // skim and page, so both draw the same pixels.
-  FileSkim file = skimFile(path);
-  if (file.error) {
-    recordFailure(failDirectory, name, uri, mtime);
-    return failure(file.error.message());
+  auto opened = openDocument(path);
+  if (const auto* error = std::get_if<std::error_code>(&opened)) {
+    recordFailure(failDirectory, name, uri, info.st_mtim.tv_sec);
+    return failure(error->message());
   }
-  const std::vector<PngText> text{
-      {.key = "Thumb::URI", .value = uri},
-      {.key = "Thumb::MTime", .value = std::to_string(mtime)},
-      {.key = "Thumb::Size", .value = std::to_string(info.st_size)},
-      {.key = "Thumb::Mimetype", .value = std::string(mimeType)},
-      {.key = "Software", .value = std::string(software)},
+  const UniqueFd document = std::move(std::get<UniqueFd>(opened));
+  // What was opened is what is drawn, and what the keys describe.
+  ::fstat(document.get(), &info);
+  const std::int64_t mtime = info.st_mtim.tv_sec;
+  DrawRequest request{
+      .format = DrawnFormat::png,
+      .fileName = path.substr(path.rfind('/') + 1),
+      .pages = {},
+      .pngText = {{"Thumb::URI", uri},
+                  {"Thumb::MTime", std::to_string(mtime)},
+                  {"Thumb::Size", std::to_string(info.st_size)},
+                  {"Thumb::Mimetype", std::string(mimeType)},
+                  {"Software", std::string(software)}},
   };
-  for (const CacheTarget* target : stale) {
-    const ThumbnailReply reply = replyForSkim(file.skim, target->maximum, {});
-    const std::optional<std::string> image = renderReply(reply, ImageFormat::png, text);
-    if (!image) {
-      recordFailure(failDirectory, name, uri, mtime);
-      return failure("cannot draw the thumbnail");
+  for (const CacheTarget* target : stale)
+    request.pages.push_back({.maximum = target->maximum, .minimum = {}});
+  const DrawReply reply = draw(document.get(), request);
+  if (reply.failure != DrawFailure::none) {
+    recordFailure(failDirectory, name, uri, mtime);
+    switch (reply.failure) {
+      case DrawFailure::read:
+        return failure(std::strerror(reply.error));
+      case DrawFailure::draw:
+        return failure("cannot draw the thumbnail");
+      case DrawFailure::drawer:
+      case DrawFailure::none:
+        break;
     }
-    if (const int error = writeThumbnailFile(target->directory, name, *image)) {
+    return failure(reply.message);
+  }
+  for (std::size_t i = 0; i < stale.size(); ++i) {
+    const CacheTarget& target = *stale[i];
+    if (const int error = writeThumbnailFile(target.directory, name, reply.images[i].bytes)) {
       return {
           .outcome = CacheOutcome::unwritable,
-          .cause = "cannot write " + target->directory + "/" + name + ": " + std::strerror(error)};
+          .cause = "cannot write " + target.directory + "/" + name + ": " + std::strerror(error)};
     }
   }
   // A failure recorded for an older version of the file is void now.

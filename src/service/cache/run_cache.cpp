@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "drawer/drawer_client.h"
 #include "service/cache/cache_writer.h"
 #include "service/cache/document_walk.h"
 #include "service/cache/thumbnail_file.h"
@@ -29,6 +30,7 @@ struct RunSetup {
   std::vector<CacheTarget> flavors;
   std::string failDirectory;
   bool force = false;
+  std::string drawerProgram;
 };
 
 // The state the workers share: the next document to take and the counts.
@@ -47,12 +49,18 @@ struct SharedProgress {
 
 void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter) {
   const auto& documents = setup.documents.documents;
+  // Each worker its own drawer, started with its first document and again
+  // after one fails.
+  DrawerClient drawer = DrawerClient::program(setup.drawerProgram);
+  const DrawFunction draw = [&](int document, const DrawRequest& request) {
+    return drawer.draw(document, request);
+  };
   for (std::size_t i = shared.next++; i < documents.size(); i = shared.next++) {
     const CacheDocument& document = documents[i];
     const std::string path = setup.documents.pathOf(document);
     const std::optional<std::string> uri = fileUriOf(path);
     const CacheResult result =
-        uri ? writeDocumentThumbnails(path, *uri, document.mimeType, setup.flavors,
+        uri ? writeDocumentThumbnails(draw, path, *uri, document.mimeType, setup.flavors,
                                       setup.failDirectory, setup.force)
             : CacheResult{.outcome = CacheOutcome::failed, .cause = "no file URI for this path"};
     switch (result.outcome) {
@@ -98,10 +106,12 @@ CacheCounts buildCache(const CacheOptions& options, CacheReporter& reporter,
 
   const std::string cacheHome =
       options.cacheHome.empty() ? environmentCacheHome() : options.cacheHome;
-  RunSetup setup{.documents = documents,
-                 .flavors = {},
-                 .failDirectory = failDirectory(cacheHome),
-                 .force = options.force};
+  RunSetup setup{
+      .documents = documents,
+      .flavors = {},
+      .failDirectory = failDirectory(cacheHome),
+      .force = options.force,
+      .drawerProgram = options.drawerProgram.empty() ? drawerProgramPath() : options.drawerProgram};
   for (const CacheFlavor flavor : options.flavors) {
     const auto side = static_cast<double>(flavorMaximum(flavor));
     setup.flavors.push_back({.directory = thumbnailDirectory(cacheHome, flavor),

@@ -20,6 +20,7 @@
 #include "platform/file_url.h"
 #include "platform/handle.h"
 #include "service/cache/cache_options.h"
+#include "drawer/drawer.h"
 #include "service/cache/cache_writer.h"
 #include "service/cache/run_cache.h"
 #include "service/cache/thumbnail_file.h"
@@ -196,7 +197,7 @@ CacheResult ResidentService::draw(const ThumbnailJob& job) const {
     return {.outcome = CacheOutcome::unwritable,
             .cause = "cannot make " + target.directory + ": " + g_strerror(error)};
   }
-  return writeDocumentThumbnails(*filePathFromURL(job.uri), job.uri, job.mimeType, {target},
+  return writeDocumentThumbnails(drawDocument, *filePathFromURL(job.uri), job.uri, job.mimeType, {target},
                                  failDirectory_, false);
 }
 

@@ -1,0 +1,193 @@
+// SPDX-License-Identifier: MIT
+#include "drawer/drawer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "platform/confinement.h"
+#include "platform/read_file.h"
+#include "platform/sanitizers.h"
+#include "render/font_setup.h"
+#include "render/handles.h"
+#include "render/image.h"
+#include "service/skim_json.h"
+#include "service/thumbnail_provider.h"
+#include "skim/decode.h"
+#include "skim/skim.h"
+
+namespace tamsel {
+namespace {
+
+// Only this process's own descriptors stay: a socket or file its host left
+// open would be a way out that no filter on opening files can see.
+void keepOnlyTheChannel() {
+  const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+  for (int target = 0; target <= 2; ++target) {
+    if (target == STDERR_FILENO && sanitized) continue;
+    if (null >= 0 && null != target) ::dup2(null, target);
+  }
+  if (::close_range(drawerChannel + 1, ~0U, 0) != 0) {
+    // Kernels before 5.9.
+    for (int fd = drawerChannel + 1; fd < 65536; ++fd) ::close(fd);
+  }
+}
+
+struct Bytes {
+  std::string bytes;
+  int error = 0;
+};
+
+Bytes readDocument(int document) {
+  struct stat info {};
+  if (::fstat(document, &info) != 0) return {.bytes = {}, .error = errno};
+  if (!S_ISREG(info.st_mode))
+    return {.bytes = {}, .error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL};
+  // The host's descriptor shares its offset with this one.
+  ::lseek(document, 0, SEEK_SET);
+  Bytes read;
+  if (const int error = readUpTo(document, read.bytes, decodeByteLimit)) {
+    return {.bytes = {}, .error = error};
+  }
+  return read;
+}
+
+std::uint32_t pixelSide(double side) {
+  return static_cast<std::uint32_t>(std::ceil(side));
+}
+
+std::optional<DrawnImage> drawPixels(const ThumbnailReply& page) {
+  DrawnImage image{.width = pixelSide(page.contextSize.width),
+                   .height = pixelSide(page.contextSize.height),
+                   .bytes = {}};
+  if (!(page.contextSize.width > 0 && page.contextSize.height > 0) ||
+      page.contextSize.width > maxImageSide || page.contextSize.height > maxImageSide) {
+    return std::nullopt;
+  }
+  detail::CairoSurfaceHandle surface(cairo_image_surface_create(
+      CAIRO_FORMAT_ARGB32, static_cast<int>(image.width), static_cast<int>(image.height)));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+  if (!paintSurface(surface.get(), page.contextSize.height,
+                    [&](Canvas& canvas) { page.drawingBlock(canvas); })) {
+    return std::nullopt;
+  }
+  cairo_surface_flush(surface.get());
+  const unsigned char* data = cairo_image_surface_get_data(surface.get());
+  const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
+  const std::size_t row = std::size_t{image.width} * 4;
+  image.bytes.reserve(row * image.height);
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    image.bytes.append(reinterpret_cast<const char*>(data + y * stride), row);
+  }
+  return image;
+}
+
+std::optional<DrawnImage> drawPage(const MarkdownSkim& skim, const PageSize& size,
+                                   const DrawRequest& request) {
+  const ThumbnailReply page = replyForSkim(skim, size.maximum, size.minimum);
+  if (request.format == DrawnFormat::pixels) return drawPixels(page);
+  const ImageFormat format = request.format == DrawnFormat::svg   ? ImageFormat::svg
+                             : request.format == DrawnFormat::pdf ? ImageFormat::pdf
+                                                                  : ImageFormat::png;
+  std::vector<PngText> text;
+  for (const auto& [key, value] : request.pngText) text.push_back({.key = key, .value = value});
+  std::optional<std::string> bytes = renderReply(page, format, text);
+  if (!bytes) return std::nullopt;
+  return DrawnImage{.width = pixelSide(page.contextSize.width),
+                    .height = pixelSide(page.contextSize.height),
+                    .bytes = std::move(*bytes)};
+}
+
+// Reads and skims on a second thread while this one loads the fonts the
+// first page needs: each takes milliseconds, and neither needs the other.
+MarkdownSkim skimWhileLoadingFonts(int document, const DrawRequest& request, int& error) {
+  MarkdownSkim skimmed;
+  std::atomic<bool> done = false;
+  auto work = [&] {
+    Bytes read = readDocument(document);
+    error = read.error;
+    if (!error) skimmed = skim(read.bytes, request.fileName);
+    done.store(true, std::memory_order_release);
+  };
+  const bool raster = request.format == DrawnFormat::png || request.format == DrawnFormat::pixels;
+  if (request.format == DrawnFormat::skimJson || request.pages.empty()) {
+    work();
+    return skimmed;
+  }
+  std::jthread skimmer;
+  try {
+    skimmer = std::jthread(work);
+  } catch (const std::system_error&) {
+    work();  // no thread to be had: one after the other
+  }
+  if (raster) {
+    // Fonts loaded after the skim is done would be loaded by drawing anyway,
+    // and only those its page uses.
+    preparePageFonts(thumbnailSize(request.pages[0].maximum, request.pages[0].minimum).width,
+                     [&] { return done.load(std::memory_order_acquire); });
+  } else {
+    setUpFontConfig();
+  }
+  if (skimmer.joinable()) skimmer.join();
+  return skimmed;
+}
+
+}  // namespace
+
+Confinement drawerConfinement(const std::vector<std::string>& readablePaths) {
+  Confinement confinement{.paths = {}, .calls = Confinement::Calls::drawing};
+  for (const std::string& path : readablePaths) {
+    confinement.paths.push_back({.path = path, .access = Confinement::Access::read});
+  }
+  return confinement;
+}
+
+void becomeDrawer(const std::vector<std::string>& readablePaths) {
+  keepOnlyTheChannel();
+  confine(drawerConfinement(readablePaths));
+}
+
+int serveDrawer() {
+  for (;;) {
+    Message message = receiveMessage(drawerChannel, maxRequestBytes);
+    if (message.status == Message::Status::closed) return 0;
+    if (message.status != Message::Status::received) return 1;
+    const std::optional<DrawRequest> request = decodeRequest(message.body);
+    if (!request || !message.descriptor) return 1;
+    const DrawReply reply = drawDocument(message.descriptor.get(), *request);
+    message.descriptor.reset();
+    if (!sendMessage(drawerChannel, encodeReply(reply))) return 1;
+  }
+}
+
+DrawReply drawDocument(int document, const DrawRequest& request) {
+  try {
+    int error = 0;
+    const MarkdownSkim skimmed = skimWhileLoadingFonts(document, request, error);
+    if (error) return {.failure = DrawFailure::read, .error = error, .message = {}, .images = {}};
+    DrawReply reply;
+    if (request.format == DrawnFormat::skimJson) {
+      reply.images.push_back({.width = 0, .height = 0, .bytes = skimToJson(skimmed)});
+      return reply;
+    }
+    for (const PageSize& size : request.pages) {
+      std::optional<DrawnImage> image = drawPage(skimmed, size, request);
+      if (!image) return {.failure = DrawFailure::draw, .error = 0, .message = {}, .images = {}};
+      reply.images.push_back(std::move(*image));
+    }
+    return reply;
+  } catch (const std::bad_alloc&) {
+    return {.failure = DrawFailure::draw, .error = ENOMEM, .message = {}, .images = {}};
+  }
+}
+
+}  // namespace tamsel

@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: MIT
+#include "drawer/drawer_client.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include "drawer/drawer.h"
+#include "platform/confinement.h"
+#include "render/font_setup.h"
+
+namespace tamsel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A drawer that closed its channel is on its way out; one that does not
+// leave within this is killed.
+constexpr auto leavingTime = std::chrono::seconds(1);
+
+DrawReply drawerFailure(std::string message) {
+  return {.failure = DrawFailure::drawer, .error = 0, .message = std::move(message), .images = {}};
+}
+
+std::string describeEnd(int status) {
+  if (WIFEXITED(status)) {
+    return "the drawer exited with status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (WIFSIGNALED(status)) {
+    const int signal = WTERMSIG(status);
+    return "the drawer was stopped by signal " + std::to_string(signal) + " (" +
+           ::strsignal(signal) + ")";
+  }
+  return "the drawer stopped";
+}
+
+std::string seconds(std::chrono::milliseconds span) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", static_cast<double>(span.count()) / 1000);
+  return text;
+}
+
+// Puts `end` at drawerChannel in a child, open across exec.
+void placeChannel(int end) {
+  if (end == drawerChannel) {
+    ::fcntl(end, F_SETFD, 0);
+  } else {
+    ::dup2(end, drawerChannel);
+  }
+}
+
+bool plausible(const DrawReply& reply, const DrawRequest& request) {
+  if (reply.failure != DrawFailure::none) return reply.images.empty();
+  const std::size_t expected = request.format == DrawnFormat::skimJson ? 1 : request.pages.size();
+  return reply.images.size() == expected;
+}
+
+}  // namespace
+
+DrawerClient DrawerClient::forked(bool fonts) {
+  DrawerClient client;
+  client.forked_ = true;
+  client.fonts_ = fonts;
+  return client;
+}
+
+DrawerClient DrawerClient::program(std::string path) {
+  DrawerClient client;
+  client.program_ = std::move(path);
+  return client;
+}
+
+DrawerClient::DrawerClient(DrawerClient&& other) noexcept
+    : forked_(other.forked_),
+      fonts_(other.fonts_),
+      program_(std::move(other.program_)),
+      channel_(std::move(other.channel_)),
+      pid_(std::exchange(other.pid_, -1)) {}
+
+DrawerClient& DrawerClient::operator=(DrawerClient&& other) noexcept {
+  if (this != &other) {
+    stop(false);
+    forked_ = other.forked_;
+    fonts_ = other.fonts_;
+    program_ = std::move(other.program_);
+    channel_ = std::move(other.channel_);
+    pid_ = std::exchange(other.pid_, -1);
+  }
+  return *this;
+}
+
+DrawerClient::~DrawerClient() {
+  stop(false);
+}
+
+int DrawerClient::start() {
+  if (channel_) return 0;
+  if (!forked_ && ::access(program_.c_str(), X_OK) != 0) return errno;
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return errno;
+  UniqueFd ours(ends[0]);
+  UniqueFd theirs(ends[1]);
+  const char* program = program_.c_str();
+  const pid_t pid = ::fork();
+  if (pid < 0) return errno;
+  if (pid == 0) {
+    ::close(ours.release());
+    placeChannel(theirs.get());
+    if (forked_) {
+      // The fonts are set up here rather than before the fork: memory the
+      // drawer makes for itself costs nothing, where every page it changed
+      // of its host's would be copied first.
+      becomeDrawer(fonts_ ? fontConfigPaths(false) : std::vector<std::string>{});
+      ::_exit(serveDrawer());
+    }
+    // Only async-signal-safe calls here: the host may have threads.
+    char* const argv[] = {const_cast<char*>(program), nullptr};
+    ::execv(program, argv);
+    ::_exit(127);
+  }
+  channel_ = std::move(ours);
+  pid_ = pid;
+  return 0;
+}
+
+void DrawerClient::letGo() {
+  channel_.reset();
+  pid_ = -1;
+}
+
+std::string DrawerClient::stop(bool kill) {
+  channel_.reset();
+  if (pid_ < 0) return "the drawer stopped";
+  const pid_t pid = std::exchange(pid_, -1);
+  int status = 0;
+  if (!kill) {
+    const auto until = Clock::now() + leavingTime;
+    for (;;) {
+      const pid_t done = ::waitpid(pid, &status, WNOHANG);
+      if (done == pid) return describeEnd(status);
+      if (done < 0 && errno != EINTR) return "the drawer stopped";
+      if (Clock::now() >= until) break;
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  }
+  ::kill(pid, SIGKILL);
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return describeEnd(status);
+}
+
+DrawReply DrawerClient::draw(int document, const DrawRequest& request,
+                             std::chrono::milliseconds deadline) {
+  if (const int error = start()) {
+    return drawerFailure("cannot start the drawer " + program_ + ": " + std::strerror(error));
+  }
+  const auto until = Clock::now() + deadline;
+  if (!sendMessage(channel_.get(), encodeRequest(request), document))
+    return drawerFailure(stop(false));
+  Message message = receiveMessage(channel_.get(), maxReplyBytes, until);
+  switch (message.status) {
+    case Message::Status::received:
+      break;
+    case Message::Status::timedOut:
+      stop(true);
+      return drawerFailure("the drawer took longer than " + seconds(deadline) + " s");
+    case Message::Status::closed:
+    case Message::Status::invalid:
+      return drawerFailure(stop(false));
+  }
+  std::optional<DrawReply> reply = decodeReply(message.body);
+  if (!reply || !plausible(*reply, request) || reply->failure == DrawFailure::drawer) {
+    stop(true);
+    return drawerFailure("the drawer answered with a malformed reply");
+  }
+  return std::move(*reply);
+}
+
+std::string drawerProgramPath() {
+  char self[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  std::string folder = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : "";
+  folder = folder.substr(0, folder.rfind('/') + 1);
+  const std::string beside = folder + "tamsel-drawer";
+  if (::access(beside.c_str(), X_OK) == 0) return beside;
+  return folder + TAMSEL_DRAWER_FROM_BINDIR "/tamsel-drawer";
+}
+
+}  // namespace tamsel
