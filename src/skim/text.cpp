@@ -108,11 +108,28 @@ bool startsWithCharacters(const icu::UnicodeString& text, std::u16string_view pr
 }
 
 icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count) {
-  // A character is at least one unit, so a short text needs no segmenting.
-  if (text.length() <= count) return text;
-  const int32_t end = CharacterCursor(text).advance(0, count);
-  if (end == text.length()) return text;
-  return icu::UnicodeString(text, 0, end);
+  // A character is at least one unit and a code point, so a text this short
+  // has neither too many characters nor too long a one.
+  const int32_t length = text.length();
+  if (length <= std::min(count, characterCodePointLimit)) return text;
+  CharacterCursor cursor(text);
+  icu::UnicodeString kept;
+  int32_t copied = 0;  // units of `text` before this are in `kept`
+  int32_t offset = 0;
+  for (int32_t i = 0; i < count && offset < length; ++i) {
+    const int32_t next = cursor.nextBoundary(offset);
+    // No more units than the limit means no more code points either.
+    if (next - offset > characterCodePointLimit) {
+      const int32_t cut = text.moveIndex32(offset, characterCodePointLimit);
+      if (cut < next) {
+        kept.append(text, copied, cut - copied);
+        copied = next;
+      }
+    }
+    offset = next;
+  }
+  if (copied == 0) return offset == length ? text : icu::UnicodeString(text, 0, offset);
+  return kept.append(text, copied, offset - copied);
 }
 
 bool isNumeric(UChar32 c) {
