@@ -29,6 +29,26 @@ std::unique_ptr<icu::BreakIterator> createIterator() {
   return iterator;
 }
 
+// Inside one character no two neighbouring code points both have
+// Grapheme_Cluster_Break Other, so a character over the limit holds at least
+// half the limit of other code points. Prose holds few; counting them costs
+// far less than segmenting a text that holds no long character.
+bool mayHoldLongCharacter(const icu::UnicodeString& text) {
+  const char16_t* units = text.getBuffer();
+  const int32_t length = units ? text.length() : 0;
+  if (length <= characterCodePointLimit) return false;
+  int32_t joining = 0;
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U16_NEXT(units, i, length, c);
+    const bool other = c < 0x80
+                           ? c >= 0x20 && c != 0x7F
+                           : u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_OTHER;
+    if (!other && ++joining >= characterCodePointLimit / 2) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool isTrimmable(UChar32 c) {
@@ -108,10 +128,9 @@ bool startsWithCharacters(const icu::UnicodeString& text, std::u16string_view pr
 }
 
 icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count) {
-  // A character is at least one unit and a code point, so a text this short
-  // has neither too many characters nor too long a one.
+  // A character is at least one unit, so a text this short has not too many.
   const int32_t length = text.length();
-  if (length <= std::min(count, characterCodePointLimit)) return text;
+  if (length <= count && !mayHoldLongCharacter(text)) return text;
   CharacterCursor cursor(text);
   icu::UnicodeString kept;
   int32_t copied = 0;  // units of `text` before this are in `kept`
