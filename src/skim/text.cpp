@@ -29,6 +29,26 @@ std::unique_ptr<icu::BreakIterator> createIterator() {
   return iterator;
 }
 
+// Inside one character no two neighbouring code points both have
+// Grapheme_Cluster_Break Other, so a character over the limit holds at least
+// half the limit of other code points. Prose holds few; counting them costs
+// far less than segmenting a text that holds no long character.
+bool mayHoldLongCharacter(const icu::UnicodeString& text) {
+  const char16_t* units = text.getBuffer();
+  const int32_t length = units ? text.length() : 0;
+  if (length <= characterCodePointLimit) return false;
+  int32_t joining = 0;
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U16_NEXT(units, i, length, c);
+    const bool other = c < 0x80
+                           ? c >= 0x20 && c != 0x7F
+                           : u_getIntPropertyValue(c, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_OTHER;
+    if (!other && ++joining >= characterCodePointLimit / 2) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool isTrimmable(UChar32 c) {
@@ -108,11 +128,27 @@ bool startsWithCharacters(const icu::UnicodeString& text, std::u16string_view pr
 }
 
 icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count) {
-  // A character is at least one unit, so a short text needs no segmenting.
-  if (text.length() <= count) return text;
-  const int32_t end = CharacterCursor(text).advance(0, count);
-  if (end == text.length()) return text;
-  return icu::UnicodeString(text, 0, end);
+  // A character is at least one unit, so a text this short has not too many.
+  const int32_t length = text.length();
+  if (length <= count && !mayHoldLongCharacter(text)) return text;
+  CharacterCursor cursor(text);
+  icu::UnicodeString kept;
+  int32_t copied = 0;  // units of `text` before this are in `kept`
+  int32_t offset = 0;
+  for (int32_t i = 0; i < count && offset < length; ++i) {
+    const int32_t next = cursor.nextBoundary(offset);
+    // No more units than the limit means no more code points either.
+    if (next - offset > characterCodePointLimit) {
+      const int32_t cut = text.moveIndex32(offset, characterCodePointLimit);
+      if (cut < next) {
+        kept.append(text, copied, cut - copied);
+        copied = next;
+      }
+    }
+    offset = next;
+  }
+  if (copied == 0) return offset == length ? text : icu::UnicodeString(text, 0, offset);
+  return kept.append(text, copied, offset - copied);
 }
 
 bool isNumeric(UChar32 c) {

@@ -85,7 +85,12 @@ class CharacterCursor {
 // the prefix ends. `prefix` must be ASCII without CR.
 bool startsWithCharacters(const icu::UnicodeString& text, std::u16string_view prefix);
 
-// `text` cut after its first `count` characters.
+// Code points kept of one character: a letter with thousands of combining
+// marks is still one character, and shaping it would take seconds.
+constexpr int32_t characterCodePointLimit = 32;
+
+// `text` cut after its first `count` characters, each character cut after
+// its first `characterCodePointLimit` code points.
 icu::UnicodeString firstCharacters(const icu::UnicodeString& text, int32_t count);
 
 // True when the character's first code point has Numeric_Type Decimal,
