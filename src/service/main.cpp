@@ -69,30 +69,17 @@ int failed(const CommandLine& line, const DrawReply& reply) {
   return fail("cannot draw " + quotedPath(line.input) + ": " + reply.message);
 }
 
-// The drawer, started, and this process confined behind it: from here on
-// this process holds the document only as a descriptor it never reads.
-std::optional<DrawerClient> startDrawer(bool fonts, const Confinement& confinement) {
-  DrawerClient drawer = DrawerClient::forked(fonts);
-  if (const int error = drawer.start()) {
-    fail("cannot start the drawer: " + because(error));
-    return std::nullopt;
-  }
-  confine(confinement);
-  return drawer;
-}
-
 std::string lastComponent(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }
 
-int printSkim(const CommandLine& line, const std::string& path, const UniqueFd& document) {
-  std::optional<DrawerClient> drawer = startDrawer(false, skimConfinement());
-  if (!drawer) return 1;
-  const DrawReply reply = drawer->draw(document.get(), {.format = DrawnFormat::skimJson,
-                                                        .fileName = lastComponent(path),
-                                                        .pages = {},
-                                                        .pngText = {}});
-  drawer->letGo();
+int printSkim(const CommandLine& line, const std::string& path, const UniqueFd& document,
+              DrawerClient& drawer) {
+  confine(skimConfinement());
+  const DrawReply reply = drawer.draw(document.get(), {.format = DrawnFormat::skimJson,
+                                                       .fileName = lastComponent(path),
+                                                       .pages = {},
+                                                       .pngText = {}});
   if (reply.failure != DrawFailure::none) return failed(line, reply);
   if (!writeStandardOutput(reply.images[0].bytes + "\n")) {
     return fail("cannot write standard output: " + because(errno));
@@ -130,7 +117,8 @@ DrawnFormat drawnFormat(ImageFormat format) {
   return DrawnFormat::png;
 }
 
-int drawThumbnail(const CommandLine& line, const std::string& path, const UniqueFd& document) {
+int drawThumbnail(const CommandLine& line, const std::string& path, const UniqueFd& document,
+                  DrawerClient& drawer) {
   if (const auto problem = outputProblem(line.output, document)) {
     return fail("cannot write " + quotedPath(line.output) + ": " + *problem);
   }
@@ -141,20 +129,18 @@ int drawThumbnail(const CommandLine& line, const std::string& path, const Unique
   if (const int error = output.open()) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }
-  std::optional<DrawerClient> drawer =
-      startDrawer(true, thumbnailConfinement(line.output, output.fillsInPlace()));
-  if (!drawer) return 1;
+  // From here on this process holds the document only as a descriptor it
+  // never reads.
+  confine(thumbnailConfinement(line.output, output.fillsInPlace()));
   const DrawReply reply =
-      drawer->draw(document.get(), {.format = drawnFormat(outputFormat(line.output)),
-                                    .fileName = lastComponent(path),
-                                    .pages = {{.maximum = line.maximum, .minimum = line.minimum}},
-                                    .pngText = {}});
+      drawer.draw(document.get(), {.format = drawnFormat(outputFormat(line.output)),
+                                   .fileName = lastComponent(path),
+                                   .pages = {{.maximum = line.maximum, .minimum = line.minimum}},
+                                   .pngText = {}});
   if (reply.failure != DrawFailure::none) return failed(line, reply);
   if (const int error = output.commit(reply.images[0].bytes)) {
     return fail("cannot write " + quotedPath(line.output) + ": " + because(error));
   }
-  // The drawer leaves as this process does, after OUTPUT is in place.
-  drawer->letGo();
   return 0;
 }
 
@@ -192,11 +178,22 @@ int main(int argc, char** argv) {
                ? cannotRead(line, DocumentError::notLocal)
                : fail("cannot read " + quotedPath(line.input) + ": not a local file URL");
   }
+  // Started before INPUT and OUTPUT are looked at: the drawer's font set-up,
+  // the longest step before a page can be drawn, overlaps that work.
+  DrawerClient drawer = DrawerClient::forked(line.action == Action::thumbnail);
+  if (const int error = drawer.start()) return fail("cannot start the drawer: " + because(error));
   auto opened = openDocument(*path);
-  if (const auto* error = std::get_if<std::error_code>(&opened)) return cannotRead(line, *error);
-  const UniqueFd document = std::move(std::get<UniqueFd>(opened));
-  if (line.action == Action::skim) return printSkim(line, *path, document);
-  const int status = drawThumbnail(line, *path, document);
+  int status = 1;
+  if (const auto* error = std::get_if<std::error_code>(&opened)) {
+    status = cannotRead(line, *error);
+  } else {
+    const UniqueFd document = std::move(std::get<UniqueFd>(opened));
+    status = line.action == Action::skim ? printSkim(line, *path, document, drawer)
+                                         : drawThumbnail(line, *path, document, drawer);
+  }
+  // The drawer leaves on its own once its channel closes; this process need
+  // not wait for it.
+  drawer.letGo();
   // Sanitizer builds leave through exit(): LeakSanitizer checks at exit.
   if (status == 0 && !sanitized) {
     // OUTPUT is in place and nothing else is owed to anyone. A normal exit
