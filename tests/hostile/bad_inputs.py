@@ -16,6 +16,7 @@ import json
 import os
 import random
 import socket
+import stat
 import subprocess
 import sys
 import unittest
@@ -124,6 +125,28 @@ class Case(unittest.TestCase):
         for out, preexec in [(b"missing/dir/out.png", None), (b"readonly/out.png", driver.as_nobody),
                              (b"isdir.png", None)]:
             self.answer([src, os.path.join(self.dir, out)], os.path.join(self.dir, out), preexec=preexec)
+
+    def test_outputs_that_are_not_ours_to_replace(self):
+        # Run as root, a FIFO, a device or the document itself would
+        # otherwise be replaced by the page.
+        path = lambda name: os.path.join(self.dir, name)  # noqa: E731
+        src = self.write(b"doc.md", b"# Doc\n")
+        os.mkfifo(path(b"pipe.png"))
+        listener = socket.socket(socket.AF_UNIX)
+        listener.bind(path(b"socket.png"))
+        self.addCleanup(listener.close)
+        os.link(src, path(b"hardlink.png"))
+        try:
+            os.mknod(path(b"null.png"), 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+        except PermissionError:
+            os.symlink("/dev/null", path(b"null.png"))
+        for out, cause in CASES["outputs left alone"]:
+            out = out.replace("{dir}", os.fsdecode(self.dir)).encode()
+            kind = stat.S_IFMT(os.stat(out).st_mode)
+            self.assertEqual(self.answer(["-s", "128", src, out], out, budget=FAST),
+                             b"tamsel-thumbnail: cannot write '%s': %s\n" % (out, cause.encode()))
+            self.assertEqual(stat.S_IFMT(os.stat(out).st_mode), kind, out)
+        self.assertEqual(state(src), b"# Doc\n")
 
 
 if __name__ == "__main__":
