@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <map>
@@ -15,7 +18,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/confinement.h"
 #include "service/cache/thumbnail_file.h"
+#include "service/process_confinement.h"
 #include "support/scratch_directory.h"
 
 namespace tamsel {
@@ -144,7 +149,8 @@ class BuildCache : public ::testing::Test {
   // "made fresh failed" of a run over `paths`, then " E" when E documents
   // failed earlier.
   std::string run(std::vector<std::string> paths,
-                  std::vector<CacheFlavor> flavors = {CacheFlavor::large}, bool force = false) {
+                  std::vector<CacheFlavor> flavors = {CacheFlavor::large}, bool force = false,
+                  const BeforeDrawing& beforeDrawing = {}) {
     log.str("");
     CacheReporter reporter(log, false);
     const CacheCounts counts = buildCache({.flavors = std::move(flavors),
@@ -153,7 +159,7 @@ class BuildCache : public ::testing::Test {
                                            .paths = std::move(paths),
                                            .cacheHome = cache.path(),
                                            .drawerProgram = TAMSEL_DRAWER_PROGRAM},
-                                          reporter);
+                                          reporter, beforeDrawing);
     return std::to_string(counts.made) + " " + std::to_string(counts.fresh) + " " +
            std::to_string(counts.failed) +
            (counts.failedEarlier ? " " + std::to_string(counts.failedEarlier) : "");
@@ -209,6 +215,41 @@ TEST_F(BuildCache, DrawsEachFlavorFromOneRun) {
   // Fresh only when fresh in every flavor asked for.
   EXPECT_EQ(run({notes}, {CacheFlavor::xLarge, CacheFlavor::large}), "0 1 0");
   EXPECT_EQ(run({notes}, {CacheFlavor::normal, CacheFlavor::large}), "1 0 0");
+}
+
+TEST_F(BuildCache, DrawsADocumentSavedAfterTheRunConfinedItself) {
+  // An editor saves by renaming a new file over the old one. The run, confined
+  // as the program confines it, must draw the new file, not record a failure.
+  const std::string notes = tree.write("notes.md", "# Old\n");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int go[2];
+    int done[2];
+    if (::pipe(go) != 0 || ::pipe(done) != 0) ::_exit(2);
+    if (::fork() == 0) {
+      char byte = 0;
+      if (::read(go[0], &byte, 1) != 1) ::_exit(2);
+      const std::string saved = tree.write("notes.md~", "# New\n");
+      setModificationTime(saved, 1'700'000'000);
+      ::rename(saved.c_str(), notes.c_str());
+      ::_exit(::write(done[1], &byte, 1) == 1 ? 0 : 2);
+    }
+    const std::string counts =
+        run({notes}, {CacheFlavor::large}, false,
+            [&](const DocumentList&, const std::string& cacheHome) {
+              confine(cacheConfinement(cacheHome, TAMSEL_DRAWER_PROGRAM));
+              char byte = 0;
+              if (::write(go[1], &byte, 1) != 1 || ::read(done[0], &byte, 1) != 1) {
+                ::_exit(2);
+              }
+            });
+    std::fprintf(stderr, "%s %s", counts.c_str(), log.str().c_str());
+    ::_exit(counts == "1 0 0" ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(pngText(thumbnailOf(notes)).at("Thumb::MTime"), "1700000000");
 }
 
 TEST_F(BuildCache, ReportsEachFailureAndGoesOn) {
