@@ -28,7 +28,7 @@ Draws a thumbnail page of a Markdown or plain-text document.
   INPUT            a file path, or a file:// URL (percent-decoded); write
                    ./file:name for a file whose name starts with "file:"
   OUTPUT           .svg or .pdf by extension, else PNG; an existing empty file
-                   is filled in place, anything else replaced all at once
+                   is filled in place, another regular file replaced at once
   -s, --size SIZE  fit the page into SIZE x SIZE pixels (default 256)
   --max WxH        fit the page into W x H pixels (WxH or one number)
   --min WxH        then raise each side to at least W and H (default 0x0)
