@@ -119,10 +119,14 @@ MarkdownSkim skimWhileLoadingFonts(int document, const DrawRequest& request, int
     done.store(true, std::memory_order_release);
   };
   const bool raster = request.format == DrawnFormat::png || request.format == DrawnFormat::pixels;
-  if (request.format == DrawnFormat::skimJson || request.pages.empty()) {
+  // A thread that has drawn a page has its fonts (they belong to its font
+  // map): later documents only skim.
+  thread_local bool fontsLoaded = false;
+  if (request.format == DrawnFormat::skimJson || request.pages.empty() || fontsLoaded) {
     work();
     return skimmed;
   }
+  fontsLoaded = true;
   std::jthread skimmer;
   try {
     skimmer = std::jthread(work);

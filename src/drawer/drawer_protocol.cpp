@@ -83,7 +83,6 @@ std::string framed(const std::string& body) {
 
 // Waits for the channel to have bytes, or to close, until `deadline`.
 bool readable(int channel, std::chrono::steady_clock::time_point deadline) {
-  if (deadline == std::chrono::steady_clock::time_point::max()) return true;
   for (;;) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -219,10 +218,6 @@ Message receiveMessage(int channel, std::size_t limit,
     const std::size_t wanted =
         sized ? std::min<std::uint64_t>(sizeof buffer, size - body.size()) : 8 - header.size();
     if (sized && wanted == 0) break;
-    if (!readable(channel, deadline)) {
-      result.status = Message::Status::timedOut;
-      return result;
-    }
     iovec part{.iov_base = buffer, .iov_len = wanted};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)] = {};
     msghdr message{};
@@ -230,8 +225,18 @@ Message receiveMessage(int channel, std::size_t limit,
     message.msg_iovlen = 1;
     message.msg_control = control;
     message.msg_controllen = sizeof control;
-    const ssize_t got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC);
+    // What is there already is taken without waiting; only then is there
+    // a deadline to wait against.
+    const bool waits = deadline == std::chrono::steady_clock::time_point::max();
+    const ssize_t got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC | (waits ? 0 : MSG_DONTWAIT));
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && !waits) {
+      if (!readable(channel, deadline)) {
+        result.status = Message::Status::timedOut;
+        return result;
+      }
+      continue;
+    }
     for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
       if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
       const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
