@@ -12,6 +12,7 @@ usage: escapes_test.py EXECUTABLE PROBE
 """
 import ctypes
 import fcntl
+import glob
 import os
 import re
 import signal
@@ -235,6 +236,10 @@ class Escapes(unittest.TestCase):
                             if not re.match(r"\d+ made, ", line)]
                 self.assertEqual((status, len(failures)), (1, 1), stderr)
                 self.assertIn(world.doc, failures[0])
+                # Recorded as failed, like any document that cannot be drawn.
+                name = os.path.basename(driver.thumbnail_path(world.cache, "normal",
+                                                              driver.file_uri(world.doc)))
+                self.assertTrue(glob.glob(os.path.join(world.cache, "thumbnails/fail/*", name)))
                 for path in world.documents[:-1]:
                     self.assertTrue(os.path.exists(driver.thumbnail_path(
                         world.cache, "normal", driver.file_uri(path))), path)
