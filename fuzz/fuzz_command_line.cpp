@@ -12,10 +12,10 @@
 #include <variant>
 #include <vector>
 
+#include "drawer/thumbnail_size.h"
 #include "platform/file_url.h"
 #include "require.h"
 #include "service/command_line.h"
-#include "service/thumbnail_size.h"
 
 namespace {
 

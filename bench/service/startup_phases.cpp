@@ -13,13 +13,13 @@
 #include <optional>
 #include <string>
 
+#include "drawer/thumbnail_size.h"
 #include "platform/document_head.h"
 #include "render/cairo_canvas.h"
 #include "render/draw_skim.h"
 #include "render/font_setup.h"
 #include "render/handles.h"
 #include "render/image.h"
-#include "service/thumbnail_size.h"
 #include "skim/decode.h"
 #include "skim/skim.h"
 

@@ -14,14 +14,14 @@
 #include <thread>
 #include <utility>
 
+#include "drawer/skim_json.h"
+#include "drawer/thumbnail_provider.h"
 #include "platform/confinement.h"
 #include "platform/read_file.h"
 #include "platform/sanitizers.h"
 #include "render/font_setup.h"
 #include "render/handles.h"
 #include "render/image.h"
-#include "service/skim_json.h"
-#include "service/thumbnail_provider.h"
 #include "skim/decode.h"
 #include "skim/skim.h"
 

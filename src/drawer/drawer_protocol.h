@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "drawer/thumbnail_size.h"
 #include "platform/unique_fd.h"
-#include "service/thumbnail_size.h"
 
 namespace tamsel {
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "drawer/thumbnail_size.h"
 #include "platform/document_head.h"
 #include "platform/file_url.h"
 #include "render/draw_skim.h"
@@ -14,7 +15,6 @@
 #include "render/handles.h"
 #include "render/image.h"
 #include "service/command_line.h"
-#include "service/thumbnail_size.h"
 #include "skim/decode.h"
 #include "skim/skim.h"
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <variant>
 
+#include "drawer/thumbnail_size.h"
 #include "render/image.h"
 #include "service/cache/cache_options.h"
-#include "service/thumbnail_size.h"
 
 namespace tamsel {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "drawer/skim_json.h"
+#include "drawer/thumbnail_size.h"
 #include "platform/file_url.h"
-#include "service/skim_json.h"
-#include "service/thumbnail_size.h"
 #include "support/example_cases.h"
 
 namespace tamsel {

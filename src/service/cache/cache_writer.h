@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "drawer/drawer_protocol.h"
-#include "service/thumbnail_size.h"
+#include "drawer/thumbnail_size.h"
 
 namespace tamsel {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service/thumbnail_size.h"
+#include "drawer/thumbnail_size.h"
 
 namespace tamsel {
 

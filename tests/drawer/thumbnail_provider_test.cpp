@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service/thumbnail_provider.h"
+#include "drawer/thumbnail_provider.h"
 
 #include <gtest/gtest.h>
 

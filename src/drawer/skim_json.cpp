@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "service/skim_json.h"
+#include "drawer/skim_json.h"
 
 #include <cstdint>
 #include <cstdio>

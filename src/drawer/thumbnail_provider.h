@@ -8,8 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "drawer/thumbnail_size.h"
 #include "render/image.h"
-#include "service/thumbnail_size.h"
 #include "skim/markdown_skim.h"
 
 namespace tamsel {
