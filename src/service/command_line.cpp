@@ -16,8 +16,6 @@
 namespace tamsel {
 namespace {
 
-static_assert(pageSideLimit <= maxImageSide,
-              "the command line must refuse what the renderer would");
 
 constexpr std::string_view usage =
     R"(Usage: tamsel-thumbnail [-s SIZE] INPUT OUTPUT
@@ -356,16 +354,16 @@ bool isOtherURL(std::string_view input) {
          asciiLower(scheme) != "file";
 }
 
-ImageFormat outputFormat(std::string_view output) {
+DrawnFormat outputFormat(std::string_view output) {
   const auto dot = output.rfind('.');
   const auto slash = output.rfind('/');
   if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) {
-    return ImageFormat::png;
+    return DrawnFormat::png;
   }
   const std::string extension = asciiLower(output.substr(dot + 1));
-  if (extension == "svg") return ImageFormat::svg;
-  if (extension == "pdf") return ImageFormat::pdf;
-  return ImageFormat::png;
+  if (extension == "svg") return DrawnFormat::svg;
+  if (extension == "pdf") return DrawnFormat::pdf;
+  return DrawnFormat::png;
 }
 
 std::string quotedPath(std::string_view text) {

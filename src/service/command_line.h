@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "drawer/thumbnail_size.h"
-#include "render/image.h"
+#include "drawer/drawer_protocol.h"
 #include "service/cache/cache_options.h"
 
 namespace tamsel {
@@ -65,7 +65,7 @@ bool isOtherURL(std::string_view input);
 
 // Which encoder OUTPUT's extension picks (case-insensitive): ".svg", ".pdf",
 // else PNG.
-ImageFormat outputFormat(std::string_view output);
+DrawnFormat outputFormat(std::string_view output);
 
 // A path or option value made safe for a one-line message: wrapped in single
 // quotes, control characters written as \n, \t or \xNN, so an argument can

@@ -105,18 +105,6 @@ std::optional<std::string> outputProblem(const std::string& output, const Unique
   return std::nullopt;
 }
 
-DrawnFormat drawnFormat(ImageFormat format) {
-  switch (format) {
-    case ImageFormat::svg:
-      return DrawnFormat::svg;
-    case ImageFormat::pdf:
-      return DrawnFormat::pdf;
-    case ImageFormat::png:
-      break;
-  }
-  return DrawnFormat::png;
-}
-
 int drawThumbnail(const CommandLine& line, const std::string& path, const UniqueFd& document,
                   DrawerClient& drawer) {
   if (const auto problem = outputProblem(line.output, document)) {
@@ -133,7 +121,7 @@ int drawThumbnail(const CommandLine& line, const std::string& path, const Unique
   // never reads.
   confine(thumbnailConfinement(line.output, output.fillsInPlace()));
   const DrawReply reply =
-      drawer.draw(document.get(), {.format = drawnFormat(outputFormat(line.output)),
+      drawer.draw(document.get(), {.format = outputFormat(line.output),
                                    .fileName = lastComponent(path),
                                    .pages = {{.maximum = line.maximum, .minimum = line.minimum}},
                                    .pngText = {}});

@@ -14,10 +14,14 @@
 #include "drawer/skim_json.h"
 #include "drawer/thumbnail_size.h"
 #include "platform/file_url.h"
+#include "render/image.h"
 #include "support/example_cases.h"
 
 namespace tamsel {
 namespace {
+
+static_assert(pageSideLimit <= maxImageSide,
+              "the command line must refuse what the renderer would");
 
 // The command line `args` (split at each space) as "128x128 min 0x0 in.md -> out.png",
 // "skim a.md", "cache large,x-large j2 force a b", "help", "version" or "error: ...".
@@ -114,10 +118,10 @@ TEST(CommandLineTest, PathsSurviveTheURLRoundTrip) {
 }
 
 TEST(CommandLineTest, OutputExtensionPicksTheFormatAndPathsStayOnOneLine) {
-  EXPECT_EQ(outputFormat("a.svg"), ImageFormat::svg);
-  EXPECT_EQ(outputFormat("a.PDF"), ImageFormat::pdf);
-  EXPECT_EQ(outputFormat("thumb"), ImageFormat::png);
-  EXPECT_EQ(outputFormat("dir.svg/thumb"), ImageFormat::png);
+  EXPECT_EQ(outputFormat("a.svg"), DrawnFormat::svg);
+  EXPECT_EQ(outputFormat("a.PDF"), DrawnFormat::pdf);
+  EXPECT_EQ(outputFormat("thumb"), DrawnFormat::png);
+  EXPECT_EQ(outputFormat("dir.svg/thumb"), DrawnFormat::png);
   EXPECT_EQ(quotedPath("a b\nc\t\x1b\x7f"), "'a b\\nc\\t\\x1b\\x7f'");
 }
 
