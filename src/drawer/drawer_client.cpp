@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,9 +110,14 @@ int DrawerClient::start() {
   UniqueFd ours(ends[0]);
   UniqueFd theirs(ends[1]);
   const char* program = program_.c_str();
+  const pid_t host = ::getpid();
   const pid_t pid = ::fork();
   if (pid < 0) return errno;
   if (pid == 0) {
+    // A drawer outlives no host, even one killed mid-page: a hostile
+    // document would otherwise keep it spinning with no one to stop it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != host) ::_exit(1);
     ::close(ours.release());
     placeChannel(theirs.get());
     if (forked_) {

@@ -20,8 +20,9 @@ constexpr std::chrono::seconds defaultDrawDeadline{10};
 // The host's end of a drawer: starts one when first needed, hands it
 // documents one at a time, and starts a new one after it died, broke the
 // protocol or passed its deadline (it is killed then). The drawer's faults
-// stay with the document it was drawing. Not thread-safe: one client a
-// thread.
+// stay with the document it was drawing. A drawer is killed when the thread
+// that started it ends, so that none outlives its host. Not thread-safe:
+// one client a thread.
 class DrawerClient {
  public:
   // A drawer forked from this process, without running another program: the
