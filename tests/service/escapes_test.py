@@ -243,6 +243,25 @@ class Escapes(unittest.TestCase):
                 for path in world.documents[:-1]:
                     self.assertTrue(os.path.exists(driver.thumbnail_path(
                         world.cache, "normal", driver.file_uri(path))), path)
+        with self.subTest(fault="hang", host="killed"):
+            # A host that gives up kills its thumbnailer; the drawer goes too.
+            world = World(self)
+            proc = subprocess.Popen([EXE, *world.args("one-file")], env=world.env("hang"),
+                                    stderr=subprocess.DEVNULL, preexec_fn=driver.as_nobody,
+                                    start_new_session=True)
+            time.sleep(0.5)
+            proc.kill()
+            proc.wait()
+            deadline = time.monotonic() + 2
+            while time.monotonic() < deadline:
+                try:
+                    os.killpg(proc.pid, 0)
+                except ProcessLookupError:
+                    break
+                time.sleep(0.05)
+            else:
+                os.killpg(proc.pid, signal.SIGKILL)
+                self.fail("the drawer outlived its host")
         with self.subTest(fault="crash", mode="one-file"):
             world = World(self)
             status, stderr = run(world.args("one-file"), world.env("crash"))
