@@ -157,7 +157,8 @@ std::string DrawerClient::stop(bool kill) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   }
-  ::kill(pid, SIGKILL);
+  // A drawer that cannot be stopped is left, rather than waited for forever.
+  if (::kill(pid, SIGKILL) != 0 && errno != ESRCH) return "the drawer could not be stopped";
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   return describeEnd(status);

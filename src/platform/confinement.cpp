@@ -108,8 +108,10 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
   if (abi >= 6) {
     // The bus of a service may be at an abstract address, connected after
     // this; new sockets are seccomp's to refuse there.
+    // A front end must still stop its drawer, which confined itself apart
+    // from it (a deadline passed, or its own end); a drawer reaches no one.
     const bool drawing = confinement.calls == Confinement::Calls::drawing;
-    attr.scoped = scopeSignal | (drawing ? scopeAbstractUnix : 0);
+    attr.scoped = drawing ? scopeSignal | scopeAbstractUnix : 0;
     size += sizeof attr.scoped;
   }
   const UniqueFd ruleset(static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, size, 0)));

@@ -53,9 +53,9 @@ struct ConfinementLevel {
 
 // Confines the calling process for the rest of its life and its children's:
 // no_new_privs; Landlock (the highest ABI the kernel offers) allowing only
-// `confinement.paths` on the file system, no TCP and, from ABI 6, no signals
-// or abstract sockets beyond the process (abstract sockets stay open for
-// Calls::ownSockets, whose bus may be one); a seccomp filter as
+// `confinement.paths` on the file system, no TCP and, for a drawer from ABI
+// 6, no signals or abstract sockets beyond its own domain (a front end must
+// stop its drawer, and a bus may be at an abstract address); a seccomp filter as
 // `confinement.calls` says, failing the rest with EPERM (clone3 with ENOSYS,
 // so that threads are made with clone, whose flags the filter can see). What
 // the kernel lacks is left out, with one debug line (G_MESSAGES_DEBUG),

@@ -271,12 +271,13 @@ class Escapes(unittest.TestCase):
             if group_alive(proc.pid):
                 os.killpg(proc.pid, signal.SIGKILL)
                 self.fail("the drawer outlived its host")
-        with self.subTest(fault="crash", mode="one-file"):
-            world = World(self)
-            status, stderr = run(world.args("one-file"), world.env("crash"))
-            self.assertEqual((status, len(stderr.splitlines())), (1, 1), stderr)
-            self.assertIn(world.doc.encode(), stderr)
-            self.assertEqual(sorted(os.listdir(world.out)), [".bashrc", "sub", "tmp-new"])
+        for fault, timeout in (("crash", 20), ("hang", 40)):
+            with self.subTest(fault=fault, mode="one-file"):
+                world = World(self)
+                status, stderr = run(world.args("one-file"), world.env(fault), timeout=timeout)
+                self.assertEqual((status, len(stderr.splitlines())), (1, 1), stderr)
+                self.assertIn(world.doc.encode(), stderr)
+                self.assertEqual(sorted(os.listdir(world.out)), [".bashrc", "sub", "tmp-new"])
 
 
 if __name__ == "__main__":
