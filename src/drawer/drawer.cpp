@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <system_error>
@@ -36,6 +37,9 @@ void keepOnlyTheChannel() {
     if (target == STDERR_FILENO && sanitized) continue;
     if (null >= 0 && null != target) ::dup2(null, target);
   }
+  // Standard error is /dev/null but in sanitizer builds, and there it is for
+  // their reports: what the confinement lacks, the host says.
+  ::unsetenv("G_MESSAGES_DEBUG");
   if (::close_range(drawerChannel + 1, ~0U, 0) != 0) {
     // Kernels before 5.9.
     for (int fd = drawerChannel + 1; fd < 65536; ++fd) ::close(fd);

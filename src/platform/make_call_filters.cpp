@@ -223,6 +223,11 @@ std::vector<sock_filter> compile(Kind kind, bool leakChecked) {
     }
     if (kind == Kind::drawing) {
       denyAll(ctx, denied, drawerDenials);
+      for (const int call : channelCalls) {
+        seccomp_rule_add(
+            ctx, denied, call, 1,
+            scmp_arg_cmp{.arg = 0, .op = SCMP_CMP_NE, .datum_a = drawerChannel, .datum_b = 0});
+      }
       for (const std::uint64_t flag : {std::uint64_t{O_WRONLY}, std::uint64_t{O_RDWR},
                                        std::uint64_t{O_CREAT}, std::uint64_t{O_TRUNC}}) {
         seccomp_rule_add(ctx, denied, SCMP_SYS(open), 1, argument(1, flag, flag));

@@ -214,10 +214,12 @@ const Row rows[] = {
     {"ReadTheDocument",
      [](const World& w) { return openFile(w.document, O_RDONLY); },
      {false, true, true, false},
+     true,
      true},
     {"ReadAFont",
      [](const World& w) { return openFile(w.font, O_RDONLY); },
      {false, true, true, true},
+     true,
      true},
     {"PutThePageInPlace",
      [](const World& w) {
