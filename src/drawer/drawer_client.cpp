@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "drawer/drawer_client.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -189,6 +191,37 @@ DrawReply DrawerClient::draw(int document, const DrawRequest& request,
     return drawerFailure("the drawer answered with a malformed reply");
   }
   return std::move(*reply);
+}
+
+DrawReply DrawerPool::draw(int document, const DrawRequest& request,
+                           std::chrono::milliseconds deadline) {
+  std::optional<DrawerClient> drawer;
+  {
+    const std::lock_guard lock(mutex_);
+    if (!idle_.empty()) {
+      drawer.emplace(std::move(idle_.back()));
+      idle_.pop_back();
+    }
+  }
+  if (!drawer) drawer.emplace(DrawerClient::program(program_));
+  DrawReply reply = drawer->draw(document, request, deadline);
+  const std::lock_guard lock(mutex_);
+  idle_.push_back(std::move(*drawer));
+  return reply;
+}
+
+std::string drawerProgramNear(const void* address, std::initializer_list<const char*> folders) {
+  Dl_info info{};
+  std::string folder;
+  if (::dladdr(address, &info) != 0 && info.dli_fname) folder = info.dli_fname;
+  folder = folder.substr(0, folder.rfind('/') + 1);
+  std::string first;
+  for (const char* relative : folders) {
+    const std::string candidate = folder + relative + "/tamsel-drawer";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (first.empty()) first = candidate;
+  }
+  return first;
 }
 
 std::string drawerProgramPath() {

@@ -4,7 +4,10 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <initializer_list>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drawer/drawer_protocol.h"
@@ -75,9 +78,29 @@ class DrawerClient {
   pid_t pid_ = -1;
 };
 
+// Drawers for a host that draws from several threads at once: one a call
+// in flight, each started when first needed and kept for the calls after.
+// Thread-safe.
+class DrawerPool {
+ public:
+  explicit DrawerPool(std::string program) : program_(std::move(program)) {}
+  DrawReply draw(int document, const DrawRequest& request,
+                 std::chrono::milliseconds deadline = defaultDrawDeadline);
+
+ private:
+  std::string program_;
+  std::mutex mutex_;
+  std::vector<DrawerClient> idle_;
+};
+
 // The drawer program this executable runs: the one beside it (a build
 // tree), else the installed one, found from this executable's own folder
 // so that any installation prefix works.
 std::string drawerProgramPath();
+
+// The drawer program a plugin runs, found from the folder of the shared
+// object holding `address` (any function of the plugin's): the first of
+// `folders` (relative to that folder) that holds one, else the first.
+std::string drawerProgramNear(const void* address, std::initializer_list<const char*> folders);
 
 }  // namespace tamsel

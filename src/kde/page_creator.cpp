@@ -3,20 +3,15 @@
 
 #include <QFile>
 #include <QImage>
-#include <cmath>
+#include <cstring>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <variant>
 
-#include "drawer/thumbnail_size.h"
 #include "platform/document_head.h"
-#include "platform/file_url.h"
-#include "render/draw_skim.h"
-#include "render/font_setup.h"
-#include "render/handles.h"
-#include "render/image.h"
+#include "platform/unique_fd.h"
 #include "service/command_line.h"
-#include "skim/decode.h"
-#include "skim/skim.h"
 
 namespace tamsel {
 namespace {
@@ -25,28 +20,20 @@ bool usableSide(int side) {
   return side > 0 && side <= pageSideLimit;
 }
 
-// Paints straight into the image's pixels: Cairo's ARGB32 and Qt's
-// ARGB32_Premultiplied are the same native-endian words.
-bool paintInto(QImage& image, const MarkdownSkim& page, const Size& size) {
-  detail::CairoSurfaceHandle surface(
-      cairo_image_surface_create_for_data(image.bits(), CAIRO_FORMAT_ARGB32, image.width(),
-                                          image.height(), static_cast<int>(image.bytesPerLine())));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return false;
-  const bool painted = paintSurface(surface.get(), size.height, [&](Canvas& canvas) {
-    drawSkim(page, {.x = 0, .y = 0, .width = size.width, .height = size.height}, canvas);
-  });
-  cairo_surface_finish(surface.get());
-  return painted && cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS;
+std::string installedDrawer() {
+  // Installed, from Qt's plugin folder; else a build tree's, whose plugins
+  // are in build/plugins/kfN/thumbcreator.
+  return drawerProgramNear(reinterpret_cast<const void*>(&installedDrawer),
+                           {TAMSEL_DRAWER_FROM_KDE_PLUGINS, "../../.."});
 }
 
 }  // namespace
 
 PageCreator::PageCreator(QObject* parent, const QVariantList& args)
-    : KIO::ThumbnailCreator(parent, args) {
-  // The worker is shared with other plugins, which draw with the system's
-  // font configuration.
-  keepSystemFontConfig();
-}
+    : PageCreator(parent, args, installedDrawer()) {}
+
+PageCreator::PageCreator(QObject* parent, const QVariantList& args, std::string drawerProgram)
+    : KIO::ThumbnailCreator(parent, args), drawers_(std::move(drawerProgram)) {}
 
 KIO::ThumbnailResult PageCreator::create(const KIO::ThumbnailRequest& request) {
   const QSize target = request.targetSize();
@@ -56,16 +43,26 @@ KIO::ThumbnailResult PageCreator::create(const KIO::ThumbnailRequest& request) {
   const std::string path = QFile::encodeName(request.url().toLocalFile()).toStdString();
   // Unlike the empty page of an empty file, a file that cannot be read fails,
   // so KIO records the failure instead of caching a blank page.
-  const DocumentHead head = readDocumentHead(path, decodeByteLimit);
-  if (head.error) return KIO::ThumbnailResult::fail();
-
-  const Size size = thumbnailSize({.width = static_cast<double>(target.width()),
-                                   .height = static_cast<double>(target.height())},
-                                  {});
-  QImage image(static_cast<int>(std::ceil(size.width)), static_cast<int>(std::ceil(size.height)),
+  auto opened = openDocument(path);
+  if (std::holds_alternative<std::error_code>(opened)) return KIO::ThumbnailResult::fail();
+  const UniqueFd document = std::move(std::get<UniqueFd>(opened));
+  const DrawReply reply = drawers_.draw(
+      document.get(), {.format = DrawnFormat::pixels,
+                       .fileName = path.substr(path.rfind('/') + 1),
+                       .pages = {{.maximum = {.width = static_cast<double>(target.width()),
+                                              .height = static_cast<double>(target.height())},
+                                  .minimum = {}}},
+                       .pngText = {}});
+  if (reply.failure != DrawFailure::none) return KIO::ThumbnailResult::fail();
+  // Cairo's ARGB32 and Qt's ARGB32_Premultiplied are the same native-endian
+  // words.
+  const DrawnImage& page = reply.images[0];
+  QImage image(static_cast<int>(page.width), static_cast<int>(page.height),
                QImage::Format_ARGB32_Premultiplied);
-  if (image.isNull() || !paintInto(image, skim(head.bytes, lastPathComponent(path)), size)) {
-    return KIO::ThumbnailResult::fail();
+  if (image.isNull()) return KIO::ThumbnailResult::fail();
+  const std::size_t row = std::size_t{page.width} * 4;
+  for (int y = 0; y < image.height(); ++y) {
+    std::memcpy(image.scanLine(y), page.bytes.data() + row * static_cast<std::size_t>(y), row);
   }
   return KIO::ThumbnailResult::pass(image);
 }

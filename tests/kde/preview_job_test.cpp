@@ -15,6 +15,7 @@
 #include <KIO/PreviewJob>
 #include <KProtocolInfo>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QMap>
@@ -90,12 +91,15 @@ int main(int argc, char** argv) {
   QObject::connect(job, &KIO::PreviewJob::failed,
                    [&](const KFileItem& item) { failed.insert(item.name()); });
   QObject::connect(job, &KJob::result, &app, &QCoreApplication::quit);
+  QElapsedTimer clock;
+  clock.start();
   bool timedOut = false;
   QTimer::singleShot(timeoutMs, &app, [&] {
     timedOut = true;
     QCoreApplication::quit();
   });
   app.exec();
+  const qint64 elapsed = clock.elapsed();
   check(!timedOut, QStringLiteral("the preview job did not finish in time"));
 
   check(failed == QSet<QString>{QStringLiteral("waiting.md")},
@@ -110,8 +114,9 @@ int main(int argc, char** argv) {
               expected.convertToFormat(QImage::Format_RGB32),
           QStringLiteral("%1 differs from the command line's page").arg(name));
   }
-  if (failures == 0)
-    std::printf("%lld previews, all the command line's pages\n",
-                static_cast<long long>(previews.size()));
+  if (failures == 0) {
+    std::printf("%lld previews, all the command line's pages, in %lld ms\n",
+                static_cast<long long>(previews.size()), static_cast<long long>(elapsed));
+  }
   return failures == 0 ? 0 : 1;
 }
