@@ -46,8 +46,8 @@ void checkArgument(const std::string& arg) {
     require(path->starts_with('/'), "file URL names a relative path");
     require(path->find('\0') == std::string::npos, "file URL smuggles in NUL");
   }
-  // Any absolute path survives the trip through its URL; cache names and
-  // the resident service's answers depend on it.
+  // Any absolute path survives the trip through its URL; cache names
+  // depend on it.
   if (arg.starts_with('/') && arg.find('\0') == std::string::npos) {
     const auto url = fileURLFromPath(arg);
     require(url && filePathFromURL(*url) == arg, "path does not survive its file URL");

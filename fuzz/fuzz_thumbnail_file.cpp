@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Reads arbitrary bytes as a thumbnail already in the shared cache, which
-// `--cache` and the resident service do with whatever lies there before
+// `--cache` does with whatever lies there before
 // deciding to draw: the walk over the text chunks on its own, and the whole
 // freshness check on a file in memory.
 #include <sys/mman.h>

@@ -106,8 +106,6 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
     size += sizeof attr.handledAccessNet;
   }
   if (abi >= 6) {
-    // The bus of a service may be at an abstract address, connected after
-    // this; new sockets are seccomp's to refuse there.
     // A front end must still stop its drawer, which confined itself apart
     // from it (a deadline passed, or its own end); a drawer reaches no one.
     const bool drawing = confinement.calls == Confinement::Calls::drawing;
@@ -126,7 +124,7 @@ int restrictFileSystem(int abi, const Confinement& confinement) {
 
 // 0, or the errno of the step that failed.
 int filterCalls(Confinement::Calls calls) {
-  // TSYNC: threads already running (the bus's) get the filter too.
+  // TSYNC: threads already running get the filter too.
   const std::span<const sock_filter> filter =
       detail::callFilters[static_cast<int>(calls)][leakChecked];
   sock_fprog program{.len = static_cast<unsigned short>(filter.size()),
@@ -148,8 +146,7 @@ bool seccompAvailable() {
   return ::syscall(SYS_seccomp, SECCOMP_GET_ACTION_AVAIL, 0, &action) == 0;
 }
 
-}  // namespace
-
+// The Landlock ABI in force, or 0.
 int confineFileSystem(const Confinement& confinement) {
   // Landlock without CAP_SYS_ADMIN needs it.
   ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
@@ -169,6 +166,8 @@ bool confineCalls(const Confinement& confinement) {
   }
   return true;
 }
+
+}  // namespace
 
 ConfinementLevel confine(const Confinement& confinement) {
   const int abi = confineFileSystem(confinement);

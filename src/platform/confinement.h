@@ -26,8 +26,8 @@ struct Confinement {
   // runs a program (but the drawer program), traces, mounts or makes
   // namespaces.
   enum class Calls {
-    // Everything else; sockets open at the time (the session bus, a
-    // drawer's channel) stay usable.
+    // Everything else; sockets open at the time (a drawer's channel) stay
+    // usable.
     ownSockets,
     // That, and starting drawers: socket pairs, and running the drawer
     // program.
@@ -55,7 +55,7 @@ struct ConfinementLevel {
 // no_new_privs; Landlock (the highest ABI the kernel offers) allowing only
 // `confinement.paths` on the file system, no TCP and, for a drawer from ABI
 // 6, no signals or abstract sockets beyond its own domain (a front end must
-// stop its drawer, and a bus may be at an abstract address); a seccomp filter as
+// stop its drawer); a seccomp filter as
 // `confinement.calls` says, failing the rest with EPERM (clone3 with ENOSYS,
 // so that threads are made with clone, whose flags the filter can see). What
 // the kernel lacks is left out, with one debug line (G_MESSAGES_DEBUG),
@@ -66,13 +66,6 @@ struct ConfinementLevel {
 // call this while the process has one thread. The seccomp filter covers
 // every thread.
 ConfinementLevel confine(const Confinement& confinement);
-
-// The two halves of confine(), for a process that must act in between: the
-// resident service connects to its bus after Landlock, while it has one
-// thread, and before seccomp, which allows no new socket. Each says in one
-// debug line when the kernel lacks it.
-int confineFileSystem(const Confinement& confinement);  // the Landlock ABI in force, or 0
-bool confineCalls(const Confinement& confinement);      // whether the filter is in place
 
 // What confine() would put in place on this kernel, without doing it.
 ConfinementLevel availableConfinement();

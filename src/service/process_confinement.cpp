@@ -69,12 +69,4 @@ Confinement cacheConfinement(const std::string& cacheHome, const std::string& dr
   return confinement;
 }
 
-Confinement residentConfinement(const std::string& cacheHome) {
-  // Hosts ask for whatever folder the user browses, known only as requests
-  // come in: reading stays open everywhere, fonts included, and writing is
-  // the cache's alone.
-  return {.paths = {{"/", Access::read}, {thumbnailsRoot(cacheHome), Access::cache}},
-          .calls = Confinement::Calls::ownSockets};
-}
-
 }  // namespace tamsel

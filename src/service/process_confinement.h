@@ -26,8 +26,4 @@ Confinement skimConfinement();
 // CACHE_HOME/thumbnails alone, which must exist.
 Confinement cacheConfinement(const std::string& cacheHome, const std::string& drawerProgram);
 
-// The resident service: any document a host names, and CACHE_HOME/thumbnails,
-// which must exist; the session bus stays open.
-Confinement residentConfinement(const std::string& cacheHome);
-
 }  // namespace tamsel

@@ -52,7 +52,7 @@ struct World {
   sockaddr_in tcpAddress{
       .sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
   UniqueFd unix{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-  int pair[2] = {-1, -1};  // stands for the session bus, open before confining
+  int pair[2] = {-1, -1};  // stands for a drawer's channel, open before confining
   sockaddr_un unixAddress{.sun_family = AF_UNIX, .sun_path = {}};
 
   ~World() {
@@ -134,7 +134,7 @@ int makeInTmp() {
 }
 
 // The front ends, and the drawer they hand documents to.
-enum class Mode { page, cache, resident, drawer };
+enum class Mode { page, cache, drawer };
 
 Confinement confinementOf(Mode mode, const World& world) {
   switch (mode) {
@@ -142,8 +142,6 @@ Confinement confinementOf(Mode mode, const World& world) {
       return thumbnailConfinement(world.output, false);
     case Mode::cache:
       return cacheConfinement(world.cacheHome, "/bin/true");
-    case Mode::resident:
-      return residentConfinement(world.cacheHome);
     case Mode::drawer:
       return drawerConfinement(world.fontPaths);
   }
@@ -165,7 +163,7 @@ int inChild(const std::function<int()>& attempt, const std::optional<Confinement
 struct Row {
   const char* name;
   std::function<int(const World&)> attempt;
-  bool allowed[4];            // confined, in Mode order
+  bool allowed[3];            // confined, in Mode order
   bool byLandlock;            // whether only Landlock stops it
   bool forLeakCheck = false;  // whether LeakSanitizer's builds allow it
 };
@@ -173,65 +171,58 @@ struct Row {
 const Row rows[] = {
     {"ReadAKeyOutside",
      [](const World& w) { return openFile(w.key, O_RDONLY); },
-     {false, true, true, false},
+     {false, true, false},
      true,
      true},
     {"WriteBesideIt",
      [](const World& w) {
        return openFile(w.dir / "home/.ssh/authorized_keys", O_WRONLY | O_CREAT);
      },
-     {false, false, false, false},
+     {false, false, false},
      true},
-    {"MakeAFileInTmp",
-     [](const World&) { return makeInTmp(); },
-     {false, false, false, false},
-     true},
+    {"MakeAFileInTmp", [](const World&) { return makeInTmp(); }, {false, false, false}, true},
     {"ConnectOverTcp",
      [](const World& w) { return connectTo(AF_INET, &w.tcpAddress, sizeof w.tcpAddress); },
-     {false, false, false, false},
+     {false, false, false},
      false},
     {"ConnectToAUnixSocket",
      [](const World& w) { return connectTo(AF_UNIX, &w.unixAddress, sizeof w.unixAddress); },
-     {false, false, false, false},
+     {false, false, false},
      false},
     // Front ends talk to their drawers; a drawer only on its channel.
     {"SendOnAnOpenSocket",
      [](const World& w) { return ::send(w.pair[0], "x", 1, MSG_NOSIGNAL) == 1 ? 0 : errno; },
-     {true, true, true, false},
+     {true, true, false},
      false},
     // The cache may start its drawer program (here /bin/true), and nothing else.
-    {"RunAProgram",
-     [](const World&) { return runTrue(); },
-     {false, true, false, false},
-     false,
-     true},
+    {"RunAProgram", [](const World&) { return runTrue(); }, {false, true, false}, false, true},
     {"TraceAProcess",
      [](const World&) { return traceAChild(); },
-     {false, false, false, false},
+     {false, false, false},
      false,
      true},
     // What the work needs stays open.
     {"ReadTheDocument",
      [](const World& w) { return openFile(w.document, O_RDONLY); },
-     {false, true, true, false},
+     {false, true, false},
      true,
      true},
     {"ReadAFont",
      [](const World& w) { return openFile(w.font, O_RDONLY); },
-     {false, true, true, true},
+     {false, true, true},
      true,
      true},
     {"PutThePageInPlace",
      [](const World& w) {
        return ::rename((w.dir / "out/.tamsel-temp").c_str(), w.output.c_str()) == 0 ? 0 : errno;
      },
-     {true, false, false, false},
+     {true, false, false},
      true},
     {"WriteIntoTheCache",
      [](const World& w) {
        return openFile(w.cacheHome + "/thumbnails/large/x.png", O_RDWR | O_CREAT);
      },
-     {false, true, true, false},
+     {false, true, false},
      true},
 };
 
@@ -264,14 +255,14 @@ TEST_P(ConfinementTest, HoldsExactlyWhereItShould) {
 }
 
 std::string caseName(const ::testing::TestParamInfo<std::tuple<Mode, Row>>& param) {
-  constexpr const char* modeNames[] = {"Page", "Cache", "Resident", "Drawer"};
+  constexpr const char* modeNames[] = {"Page", "Cache", "Drawer"};
   const auto& [mode, row] = param.param;
   return std::string(modeNames[static_cast<int>(mode)]) + row.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Escapes, ConfinementTest,
                          ::testing::Combine(::testing::Values(Mode::page, Mode::cache,
-                                                              Mode::resident, Mode::drawer),
+                                                              Mode::drawer),
                                             ::testing::ValuesIn(rows)),
                          caseName);
 
