@@ -2,13 +2,14 @@
 # SPDX-License-Identifier: MIT
 """Code execution inside whatever reads a document, trying to get out: the
 preloaded probe runs one attempt the moment a marked document's bytes are
-read, in every mode, on this kernel and on two it stands in for. Each
+read, in every mode (one file, --skim, --cache, and the drawer program
+started as a host starts it), on this kernel and on two it stands in for. Each
 attempt is first shown to get through unconfined, then must be refused
 (71), whether the process itself or its drawer reports it. Without
 Landlock only reading is let through (70). A drawer that crashes or hangs
 costs only its own document.
 
-usage: escapes_test.py EXECUTABLE PROBE
+usage: escapes_test.py EXECUTABLE DRAWER PROBE
 """
 import ctypes
 import fcntl
@@ -17,6 +18,7 @@ import os
 import re
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import time
@@ -30,7 +32,8 @@ MARKED = b"<!-- tamsel-probe -->\n# Title\ntext\n"
 GOT_THROUGH, REFUSED = 70, 71
 # Name: the Landlock ABI the probe makes the kernel report (0: none), or None.
 KERNELS = {"this kernel": None, "Landlock ABI 2": "2", "no Landlock": "0"}
-MODES = ("one-file", "skim", "cache")
+# The drawer program is started as a host starts it, its channel at fd 3.
+MODES = ("one-file", "skim", "cache", "program")
 # The attempt, and what it changes, as World.state() names it, when it gets
 # through; reading and running change nothing to be seen from outside.
 ATTEMPTS = [
@@ -53,13 +56,14 @@ ATTEMPTS = [
 PROOFS = {}  # attempt: why it cannot get through even unconfined, or ""
 
 
-def run(args, env, timeout=20, pass_fds=()):
+def run(args, env, timeout=20, pass_fds=(), program=None):
     """Runs as an ordinary user in a group of its own, so that a drawer left
     spinning is ended with it; returns (exit status or None if it outlived
     `timeout`, stderr)."""
-    proc = subprocess.Popen([EXE, *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, env=env, pass_fds=pass_fds,
-                            preexec_fn=driver.as_nobody, start_new_session=True)
+    proc = subprocess.Popen([program or EXE, *args], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env,
+                            pass_fds=pass_fds, preexec_fn=driver.as_nobody,
+                            start_new_session=True)
     try:
         _, stderr = proc.communicate(timeout=timeout)
         status = proc.returncode
@@ -71,6 +75,20 @@ def run(args, env, timeout=20, pass_fds=()):
         pass
     proc.communicate()
     return status, stderr
+
+
+def run_drawer(world, env):
+    """The drawer program asked for one page of the document, as a host asks
+    it: the request's wire form, and the document's descriptor beside it."""
+    host, drawer = socket.socketpair()
+    name = os.path.basename(world.doc).encode()
+    body = (struct.pack("<BI", 0, len(name)) + name + struct.pack("<I4dI", 1, 256, 256, 0, 0, 0))
+    with host, drawer, open(world.doc, "rb") as document:
+        socket.send_fds(host, [struct.pack("<Q", len(body)) + body], [document.fileno()])
+        # A small program puts the channel at descriptor 3 and becomes the drawer.
+        return run(["-c", "import os, sys; os.dup2(int(sys.argv[2]), 3); "
+                    "os.execv(sys.argv[1], sys.argv[1:2])", DRAWER, str(drawer.fileno())], env,
+                   pass_fds=(drawer.fileno(), world.theirs.fileno()), program=sys.executable)
 
 
 def probe_env(attempt, kernel=None, home=None):
@@ -229,9 +247,9 @@ class Escapes(unittest.TestCase):
                         self.prove(pattern, changes)
                         world = World(self)
                         before = world.state()
-                        status, stderr = run(world.args(mode),
-                                             world.env(world.attempt(pattern), simulated),
-                                             pass_fds=(world.theirs.fileno(),))
+                        env = world.env(world.attempt(pattern), simulated)
+                        status, stderr = run_drawer(world, env) if mode == "program" else run(
+                            world.args(mode), env, pass_fds=(world.theirs.fileno(),))
                         got_through = pattern.startswith("read:") and reports == 0
                         self.assertEqual(self.outcome(world, status, stderr),
                                          GOT_THROUGH if got_through else REFUSED,
@@ -281,5 +299,5 @@ class Escapes(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    EXE, PROBE = driver.arguments(2)
+    EXE, DRAWER, PROBE = driver.arguments(3)
     driver.main()
