@@ -35,7 +35,7 @@ class Tumbler(unittest.TestCase):
     def test_entry(self):
         home = driver.host_home(self, driver.install(self, CMAKE, BUILD))
         bus = driver.session_bus(self)
-        answers = driver.start_tumblerd(self, bus)
+        answers, _ = driver.start_tumblerd(self, bus)
         *pages, (fifo, _) = documents = driver.documents(home)
         driver.queue(bus, documents)
         driver.wait_until(lambda: len(answers) == len(documents), 60, "tumblerd answered %r" % answers)
@@ -61,7 +61,7 @@ class Tumbler(unittest.TestCase):
         # waiting 100 s for the answer to the last, so it gets the first one;
         # the rest go straight to the service, as tumblerd calls it, once it
         # left: only the bus starting it again can answer them.
-        relayed = driver.start_tumblerd(self, bus)
+        relayed, _ = driver.start_tumblerd(self, bus)
         first, *rest = documents = driver.documents(home)
         driver.queue(bus, [first])
         driver.wait_until(lambda: uri(first[0]) in served and not driver.has_owner(bus, SERVICE),
