@@ -11,8 +11,8 @@ same types records each document it is given.
     cancels each request's document when another's is ready).
   * A drawer that crashes or hangs (the probe, preloaded into tumblerd and
     so into the drawers it starts) fails its document; tumblerd goes on.
-  * Disabled=true in a [TamselThumbnailer] group of tumbler.rc hands the
-    documents back to the entry.
+  * Disabled=true in a [TamselThumbnailer] group of tumbler.rc, or a
+    MaxFileSize there below the documents' sizes, hands them to the entry.
 
 usage: tumbler_plugin_test.py CMAKE BUILD_DIR THUMBNAILER PROBE
 Skipped (77) without tumblerd, dbus-daemon, or root to mount.
@@ -117,12 +117,14 @@ class Plugin(unittest.TestCase):
                 self.assertEqual(self.answers[uri(after)], "ready")
                 self.assertIsNone(self.tumblerd.poll(), "tumblerd left")
 
-    def test_disabled_in_tumbler_rc_hands_documents_to_the_entry(self):
-        self.start(settings="[TamselThumbnailer]\nDisabled=true\n")
-        *pages, _ = driver.documents(self.home)
-        self.draw(pages)
-        self.assertEqual(set(self.answers.values()), {"ready"})
-        self.assertEqual(sorted(self.entry_ran()), sorted(path for path, _ in pages))
+    def test_tumbler_rc_can_hand_documents_to_the_entry(self):
+        for setting in ("Disabled=true", "MaxFileSize=1"):
+            with self.subTest(setting):
+                self.start(settings="[TamselThumbnailer]\n%s\n" % setting)
+                *pages, _ = driver.documents(self.home)
+                self.draw(pages)
+                self.assertEqual(set(self.answers.values()), {"ready"})
+                self.assertEqual(sorted(self.entry_ran()), sorted(path for path, _ in pages))
 
 
 if __name__ == "__main__":
