@@ -3,12 +3,14 @@
 """Builds the Debian package as scripts/package does, lintian included,
 unpacks it and checks what a user would get: the files (listed in the
 *.files beside this script), the thumbnailer entry's command, shared ICU,
-the KDE plugin for the Frameworks built against, a thumbnail drawn by the
+the KDE plugin for the Frameworks built against, the tumblerd
+plugin and the drawer it finds, a thumbnail drawn by the
 packaged program, and the manual page.
 
 usage: package_test.py SOURCE_DIR WORK_DIR VERSION
 """
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -57,6 +59,18 @@ def main():
                multiarch=multiarch, kf=kf)
         depends = run("dpkg-deb", "-f", kde, "Depends").stdout
         assert "libkf%skiogui" % kf in depends, "the KDE package needs no KIO %s: %s" % (kf, depends)
+        xfce = kde.replace("-kde_", "-xfce_")
+        unpack(xfce, os.path.join(tree, "xfce"), "tamsel-thumbnail-xfce.files", multiarch=multiarch)
+        depends = run("dpkg-deb", "-f", xfce, "Depends").stdout
+        for needed in ("tamsel-thumbnail (= ", "tumbler (", "libtumbler-1"):
+            assert needed in depends, "the Xfce package does not depend on %s: %s" % (needed, depends)
+        # The plugin finds the main package's drawer from its own folder.
+        plugins = os.path.join("usr/lib", multiarch, "tumbler-1/plugins")
+        with open(os.path.join(tree, "xfce", plugins, "tamsel-thumbnailer.so"), "rb") as f:
+            relative = re.search(rb"((?:\.\./)+libexec/tamsel-thumbnail)/tamsel-drawer\0",
+                                 f.read()).group(1).decode()
+        drawer = os.path.normpath(os.path.join(plugins, relative, "tamsel-drawer"))
+        assert os.access(os.path.join(tree, drawer), os.X_OK), "the plugin would run /" + drawer
         with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
             assert EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC
 

@@ -21,7 +21,7 @@ class Tumbler(unittest.TestCase):
     def test_entry(self):
         home = driver.host_home(self, driver.install(self, CMAKE, BUILD))
         bus = driver.session_bus(self)
-        answers = driver.start_tumblerd(self, bus)
+        answers, _ = driver.start_tumblerd(self, bus)
         *pages, (fifo, _) = documents = driver.documents(home)
         driver.queue(bus, documents)
         driver.wait_until(lambda: len(answers) == len(documents), 60, "tumblerd answered %r" % answers)

@@ -210,22 +210,34 @@ def find_tumblerd():
     return found[0] if found else None
 
 
-def start_tumblerd(test, bus):
-    """Starts tumblerd on the session bus, its debugging output in the
-    test's; returns its answers, as listen does."""
+def start_tumblerd(test, bus, wrap=(), env=()):
+    """Starts tumblerd on the session bus, run by the command `wrap` if any,
+    with `env` added, its debugging output in the test's; returns its
+    answers, as listen does, and its process."""
     if not find_tumblerd():
         test.skipTest("needs tumblerd (package tumbler; scripts/setup installs it)")
     answers = listen(bus, TUMBLER, TUMBLER_PATH)
-    test.addCleanup(stop, subprocess.Popen([find_tumblerd()],
-                                           env=dict(os.environ, G_MESSAGES_DEBUG="all")))
+    process = subprocess.Popen([*wrap, find_tumblerd()],
+                               env=dict(os.environ, G_MESSAGES_DEBUG="all", **dict(env)))
+    test.addCleanup(stop, process)
     # Queue only once tumblerd owns the name, or the bus would start
     # another one from its service file.
     wait_until(lambda: has_owner(bus, TUMBLER), 30, "tumblerd never took " + TUMBLER)
-    return answers
+    return answers, process
 
 
-def queue(bus, documents):
-    """Asks tumblerd for large thumbnails of [(path, MIME type)]."""
+def queue(bus, documents, flavor="large"):
+    """Asks tumblerd for thumbnails of [(path, MIME type)]."""
     call(bus, TUMBLER, TUMBLER_PATH, TUMBLER, "Queue", "(asasssu)",
          [file_uri(path) for path, _ in documents], [mime for _, mime in documents],
-         "large", "default", 0)
+         flavor, "default", 0)
+
+
+def decoded(path):
+    """The size and RGBA bytes of the image at `path`, as GdkPixbuf decodes
+    it: PNGs of the same pixels compare equal whatever their encoding."""
+    import gi
+    gi.require_version("GdkPixbuf", "2.0")
+    from gi.repository import GdkPixbuf
+    image = GdkPixbuf.Pixbuf.new_from_file(path).add_alpha(False, 0, 0, 0)
+    return image.get_width(), image.get_height(), image.get_pixels()
