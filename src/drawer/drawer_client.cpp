@@ -10,15 +10,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <thread>
 #include <utility>
 
-#include "drawer/drawer.h"
 #include "platform/confinement.h"
-#include "render/font_setup.h"
 
 namespace tamsel {
 namespace {
@@ -68,13 +68,6 @@ bool plausible(const DrawReply& reply, const DrawRequest& request) {
 
 }  // namespace
 
-DrawerClient DrawerClient::forked(bool fonts) {
-  DrawerClient client;
-  client.forked_ = true;
-  client.fonts_ = fonts;
-  return client;
-}
-
 DrawerClient DrawerClient::program(std::string path) {
   DrawerClient client;
   client.program_ = std::move(path);
@@ -82,7 +75,7 @@ DrawerClient DrawerClient::program(std::string path) {
 }
 
 DrawerClient::DrawerClient(DrawerClient&& other) noexcept
-    : forked_(other.forked_),
+    : runForked_(other.runForked_),
       fonts_(other.fonts_),
       program_(std::move(other.program_)),
       channel_(std::move(other.channel_)),
@@ -91,7 +84,7 @@ DrawerClient::DrawerClient(DrawerClient&& other) noexcept
 DrawerClient& DrawerClient::operator=(DrawerClient&& other) noexcept {
   if (this != &other) {
     stop(false);
-    forked_ = other.forked_;
+    runForked_ = other.runForked_;
     fonts_ = other.fonts_;
     program_ = std::move(other.program_);
     channel_ = std::move(other.channel_);
@@ -106,7 +99,7 @@ DrawerClient::~DrawerClient() {
 
 int DrawerClient::start() {
   if (channel_) return 0;
-  if (!forked_ && ::access(program_.c_str(), X_OK) != 0) return errno;
+  if (!runForked_ && ::access(program_.c_str(), X_OK) != 0) return errno;
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return errno;
   UniqueFd ours(ends[0]);
@@ -122,13 +115,7 @@ int DrawerClient::start() {
     if (::getppid() != host) ::_exit(1);
     ::close(ours.release());
     placeChannel(theirs.get());
-    if (forked_) {
-      // The fonts are set up here rather than before the fork: memory the
-      // drawer makes for itself costs nothing, where every page it changed
-      // of its host's would be copied first.
-      becomeDrawer(fonts_ ? fontConfigPaths(false) : std::vector<std::string>{});
-      ::_exit(serveDrawer());
-    }
+    if (runForked_) runForked_(fonts_);
     // Only async-signal-safe calls here: the host may have threads.
     char* const argv[] = {const_cast<char*>(program), nullptr};
     ::execv(program, argv);
@@ -213,7 +200,12 @@ DrawReply DrawerPool::draw(int document, const DrawRequest& request,
 std::string drawerProgramNear(const void* address, std::initializer_list<const char*> folders) {
   Dl_info info{};
   std::string folder;
-  if (::dladdr(address, &info) != 0 && info.dli_fname) folder = info.dli_fname;
+  // A plugin linked into its host's folder from another prefix finds the
+  // drawer of its own.
+  char resolved[PATH_MAX];
+  if (::dladdr(address, &info) != 0 && info.dli_fname && ::realpath(info.dli_fname, resolved)) {
+    folder = resolved;
+  }
   folder = folder.substr(0, folder.rfind('/') + 1);
   std::string first;
   for (const char* relative : folders) {

@@ -71,7 +71,9 @@ class DrawerClient {
   // What became of it, in words.
   std::string stop(bool kill);
 
-  bool forked_ = false;
+  // The forked drawer's life, set by forked() in a file of its own, so that
+  // hosts that only run the program do not link the drawing code.
+  void (*runForked_)(bool fonts) = nullptr;
   bool fonts_ = false;
   std::string program_;
   UniqueFd channel_;
@@ -84,6 +86,7 @@ class DrawerClient {
 class DrawerPool {
  public:
   explicit DrawerPool(std::string program) : program_(std::move(program)) {}
+  const std::string& program() const { return program_; }
   DrawReply draw(int document, const DrawRequest& request,
                  std::chrono::milliseconds deadline = defaultDrawDeadline);
 
@@ -99,8 +102,9 @@ class DrawerPool {
 std::string drawerProgramPath();
 
 // The drawer program a plugin runs, found from the folder of the shared
-// object holding `address` (any function of the plugin's): the first of
-// `folders` (relative to that folder) that holds one, else the first.
+// object holding `address` (any function of the plugin's), links resolved:
+// the first of `folders` (relative to that folder) that holds one, else the
+// first.
 std::string drawerProgramNear(const void* address, std::initializer_list<const char*> folders);
 
 }  // namespace tamsel

@@ -6,12 +6,10 @@
 // the pixels it gets back through tumbler's cache.
 #define G_LOG_DOMAIN "tamsel-thumbnail"
 
-#include <dlfcn.h>
 #include <gmodule.h>
 #include <tumbler/tumbler.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -42,53 +40,11 @@ constexpr int defaultPriority = 1;
 
 // The drawer program of this installation, found from the plugin's own file
 // (links resolved, so a plugin linked into tumblerd's folder from another
-// prefix still finds its own), as the programs find it from theirs.
+// prefix still finds its own): beside it in a build tree, else installed.
 std::string drawerProgram() {
-  Dl_info self{};
-  char resolved[PATH_MAX];
-  if (::dladdr(reinterpret_cast<void*>(&drawerProgram), &self) == 0 || !self.dli_fname ||
-      !::realpath(self.dli_fname, resolved)) {
-    return {};
-  }
-  std::string folder(resolved);
-  folder.erase(folder.rfind('/') + 1);
-  const std::string beside = folder + "tamsel-drawer";  // a build tree
-  if (::access(beside.c_str(), X_OK) == 0) return beside;
-  return folder + TAMSEL_DRAWER_FROM_PLUGINDIR "/tamsel-drawer";
+  return drawerProgramNear(reinterpret_cast<void*>(&drawerProgram),
+                           {".", TAMSEL_DRAWER_FROM_PLUGINDIR});
 }
-
-// Drawers for the calls under way. tumblerd calls `create` from several
-// threads at once, so each call takes a drawer of its own, started on first
-// use and kept for later calls. A drawer ends with the thread that started
-// it; tumblerd's schedulers run `create` on threads that live as long as
-// tumblerd.
-class DrawerPool {
- public:
-  explicit DrawerPool(std::string program) : program_(std::move(program)) {}
-
-  DrawReply draw(int document, const DrawRequest& request) {
-    DrawerClient client = take();
-    DrawReply reply = client.draw(document, request);
-    std::lock_guard lock(mutex_);
-    idle_.push_back(std::move(client));
-    return reply;
-  }
-
-  const std::string& program() const { return program_; }
-
- private:
-  DrawerClient take() {
-    std::lock_guard lock(mutex_);
-    if (idle_.empty()) return DrawerClient::program(program_);
-    DrawerClient client = std::move(idle_.back());
-    idle_.pop_back();
-    return client;
-  }
-
-  const std::string program_;
-  std::mutex mutex_;
-  std::vector<DrawerClient> idle_;
-};
 
 // What the first argument of tumbler's `ready` and `error` signals is: the
 // URI up to tumbler 4.18.1, the TumblerFileInfo from 4.18.2. The headers

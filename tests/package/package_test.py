@@ -58,19 +58,25 @@ def main():
         unpack(kde, os.path.join(tree, "kde"), "tamsel-thumbnail-kde.files",
                multiarch=multiarch, kf=kf)
         depends = run("dpkg-deb", "-f", kde, "Depends").stdout
-        assert "libkf%skiogui" % kf in depends, "the KDE package needs no KIO %s: %s" % (kf, depends)
+        for needed in ("libkf%skiogui" % kf, "tamsel-thumbnail (= "):
+            assert needed in depends, "the KDE package does not depend on %s: %s" % (needed, depends)
         xfce = kde.replace("-kde_", "-xfce_")
         unpack(xfce, os.path.join(tree, "xfce"), "tamsel-thumbnail-xfce.files", multiarch=multiarch)
         depends = run("dpkg-deb", "-f", xfce, "Depends").stdout
         for needed in ("tamsel-thumbnail (= ", "tumbler (", "libtumbler-1"):
             assert needed in depends, "the Xfce package does not depend on %s: %s" % (needed, depends)
-        # The plugin finds the main package's drawer from its own folder.
-        plugins = os.path.join("usr/lib", multiarch, "tumbler-1/plugins")
-        with open(os.path.join(tree, "xfce", plugins, "tamsel-thumbnailer.so"), "rb") as f:
-            relative = re.search(rb"((?:\.\./)+libexec/tamsel-thumbnail)/tamsel-drawer\0",
-                                 f.read()).group(1).decode()
-        drawer = os.path.normpath(os.path.join(plugins, relative, "tamsel-drawer"))
-        assert os.access(os.path.join(tree, drawer), os.X_OK), "the plugin would run /" + drawer
+        # Each plugin finds the main package's drawer from its own folder.
+        for package, plugins, name in (
+                ("xfce", os.path.join("usr/lib", multiarch, "tumbler-1/plugins"),
+                 "tamsel-thumbnailer.so"),
+                ("kde", "usr/lib/%s/qt%s/plugins/kf%s/thumbcreator" % (multiarch, kf, kf),
+                 "tamselthumbnail.so")):
+            with open(os.path.join(tree, package, plugins, name), "rb") as f:
+                relative = re.search(rb"((?:\.\./)+libexec/tamsel-thumbnail)\0",
+                                     f.read()).group(1).decode()
+            drawer = os.path.normpath(os.path.join(plugins, relative, "tamsel-drawer"))
+            assert os.access(os.path.join(tree, drawer), os.X_OK), \
+                "the %s plugin would run /%s" % (package, drawer)
         with open(os.path.join(tree, "usr/share/thumbnailers/tamsel.thumbnailer")) as f:
             assert EXEC in f.read().splitlines(), "the thumbnailer entry has no " + EXEC
 
