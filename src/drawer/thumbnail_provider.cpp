@@ -4,11 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/document_head.h"
-#include "platform/file_url.h"
 #include "render/draw_skim.h"
-#include "skim/decode.h"
-#include "skim/skim.h"
 
 namespace tamsel {
 
@@ -31,21 +27,6 @@ ThumbnailReply replyForSkim(MarkdownSkim skim, Size maximum, Size minimum) {
   auto context = std::make_shared<const DrawingContext>(
       DrawingContext{.skim = std::move(skim), .width = size.width, .height = size.height});
   return {.contextSize = size, .drawingBlock = makeDrawingBlock(std::move(context))};
-}
-
-FileSkim skimFile(const std::string& path) {
-  DocumentHead head = readDocumentHead(path, decodeByteLimit);
-  return {.skim = skim(head.bytes, lastPathComponent(path)), .error = head.error};
-}
-
-void ThumbnailProvider::provideThumbnail(const ThumbnailRequest& request,
-                                         const CompletionHandler& completionHandler) const {
-  const std::optional<std::string> path = filePathFromURL(request.fileURL);
-  if (!path) return completionHandler({}, DocumentError::notLocal);
-  FileSkim document = skimFile(*path);
-  if (document.error) return completionHandler({}, document.error);
-  completionHandler(
-      replyForSkim(std::move(document.skim), request.maximumSize, request.minimumSize), {});
 }
 
 }  // namespace tamsel

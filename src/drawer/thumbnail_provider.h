@@ -5,7 +5,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "drawer/thumbnail_size.h"
@@ -15,13 +14,6 @@
 namespace tamsel {
 
 class Canvas;
-
-// What the host asks for: one document and the sizes it will accept.
-struct ThumbnailRequest {
-  std::string fileURL;  // "file:///..." of the document
-  Size maximumSize;
-  Size minimumSize;
-};
 
 // What the drawing block keeps of a request. Built once, never changed, so
 // any number of threads may read it.
@@ -56,34 +48,5 @@ ThumbnailReply replyForSkim(MarkdownSkim skim, Size maximum, Size minimum);
 // renderImage). nullopt when the size cannot be drawn.
 std::optional<std::string> renderReply(const ThumbnailReply& reply, ImageFormat format,
                                        const std::vector<PngText>& pngText = {});
-
-// The skim of the document at a local `path`: its first bytes under its last
-// path component, extension kept. When it cannot be read (see
-// readDocumentHead), `error` says why and `skim` is the empty document's.
-struct FileSkim {
-  MarkdownSkim skim;
-  std::error_code error;
-};
-FileSkim skimFile(const std::string& path);
-
-// Answers thumbnail requests. Holds nothing: one provider may serve any number
-// of requests, from any number of threads at once.
-class ThumbnailProvider {
- public:
-  // Receives the reply, or an error and an empty reply (no block, zero size)
-  // when the document cannot be read.
-  using CompletionHandler = std::function<void(ThumbnailReply reply, std::error_code error)>;
-
-  // Settles the size with thumbnailSize, reads and skims the document (the
-  // skim's file name is the path's last component, extension kept) and calls
-  // `completionHandler` exactly once, before returning. A document that
-  // exists but cannot be read (permission, I/O error, a directory, FIFO,
-  // device or socket) is an error, as are a missing file and a URL that
-  // names no local file (DocumentError::notLocal); an empty file is a
-  // document, the empty one. All text work is done here; the block only
-  // paints.
-  void provideThumbnail(const ThumbnailRequest& request,
-                        const CompletionHandler& completionHandler) const;
-};
 
 }  // namespace tamsel

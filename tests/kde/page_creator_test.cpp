@@ -8,11 +8,9 @@
 #include <sys/stat.h>
 
 #include <QSize>
-#include <set>
 #include <string>
 
 #include "platform/sanitizers.h"
-#include "render/handles.h"
 #include "support/scratch_directory.h"
 
 namespace tamsel {
@@ -29,23 +27,6 @@ KIO::ThumbnailResult create(const QUrl& url, QSize target) {
 
 KIO::ThumbnailResult create(const std::string& path, QSize target) {
   return create(QUrl::fromLocalFile(QString::fromStdString(path)), target);
-}
-
-// Other plugins of the same worker keep the system's font configuration,
-// every conf.d file of it, named-family aliases included.
-TEST(PageCreator, LeavesTheProcessFontConfigurationAlone) {
-  ASSERT_TRUE(create(TAMSEL_SOURCE_DIR "/data/samples/readme.md", QSize(128, 128)).isValid());
-  const detail::FcConfigHandle full(FcInitLoadConfig());
-  const auto files = [](FcConfig* config) {
-    std::set<std::string> names;
-    FcStrList* list = FcConfigGetConfigFiles(config);
-    while (const FcChar8* name = FcStrListNext(list)) {
-      names.insert(reinterpret_cast<const char*>(name));
-    }
-    FcStrListDone(list);
-    return names;
-  };
-  EXPECT_EQ(files(FcConfigGetCurrent()), files(full.get()));
 }
 
 // Failures are reported, so KIO records them instead of caching a blank
