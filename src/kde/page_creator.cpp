@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "platform/document_head.h"
+#include "platform/file_url.h"
 #include "platform/unique_fd.h"
 #include "service/command_line.h"
 
@@ -48,7 +49,7 @@ KIO::ThumbnailResult PageCreator::create(const KIO::ThumbnailRequest& request) {
   const UniqueFd document = std::move(std::get<UniqueFd>(opened));
   const DrawReply reply = drawers_.draw(
       document.get(), {.format = DrawnFormat::pixels,
-                       .fileName = path.substr(path.rfind('/') + 1),
+                       .fileName = lastPathComponent(path),
                        .pages = {{.maximum = {.width = static_cast<double>(target.width()),
                                               .height = static_cast<double>(target.height())},
                                   .minimum = {}}},

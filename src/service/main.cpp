@@ -22,6 +22,7 @@
 #include "drawer/drawer_client.h"
 #include "platform/confinement.h"
 #include "platform/document_head.h"
+#include "platform/file_url.h"
 #include "platform/replacement_file.h"
 #include "platform/sanitizers.h"
 #include "service/cache/document_walk.h"
@@ -69,15 +70,11 @@ int failed(const CommandLine& line, const DrawReply& reply) {
   return fail("cannot draw " + quotedPath(line.input) + ": " + reply.message);
 }
 
-std::string lastComponent(const std::string& path) {
-  return path.substr(path.rfind('/') + 1);
-}
-
 int printSkim(const CommandLine& line, const std::string& path, const UniqueFd& document,
               DrawerClient& drawer) {
   confine(skimConfinement());
   const DrawReply reply = drawer.draw(document.get(), {.format = DrawnFormat::skimJson,
-                                                       .fileName = lastComponent(path),
+                                                       .fileName = lastPathComponent(path),
                                                        .pages = {},
                                                        .pngText = {}});
   if (reply.failure != DrawFailure::none) return failed(line, reply);
@@ -122,7 +119,7 @@ int drawThumbnail(const CommandLine& line, const std::string& path, const Unique
   confine(thumbnailConfinement(line.output, output.fillsInPlace()));
   const DrawReply reply =
       drawer.draw(document.get(), {.format = outputFormat(line.output),
-                                   .fileName = lastComponent(path),
+                                   .fileName = lastPathComponent(path),
                                    .pages = {{.maximum = line.maximum, .minimum = line.minimum}},
                                    .pngText = {}});
   if (reply.failure != DrawFailure::none) return failed(line, reply);

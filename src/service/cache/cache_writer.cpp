@@ -13,6 +13,7 @@
 #include <variant>
 
 #include "platform/document_head.h"
+#include "platform/file_url.h"
 #include "render/image.h"
 #include "service/cache/thumbnail_file.h"
 #include "version.h"
@@ -44,7 +45,7 @@ void recordFailure(const std::string& failDirectory, const std::string& name,
 
 }  // namespace
 
-CacheResult writeDocumentThumbnails(const DrawFunction& draw, const std::string& path,
+CacheResult writeDocumentThumbnails(DrawerClient& drawer, const std::string& path,
                                     const std::string& uri, std::string_view mimeType,
                                     const std::vector<CacheTarget>& targets,
                                     const std::string& failDirectory, bool force) {
@@ -74,7 +75,7 @@ CacheResult writeDocumentThumbnails(const DrawFunction& draw, const std::string&
   const std::int64_t mtime = info.st_mtim.tv_sec;
   DrawRequest request{
       .format = DrawnFormat::png,
-      .fileName = path.substr(path.rfind('/') + 1),
+      .fileName = lastPathComponent(path),
       .pages = {},
       .pngText = {{"Thumb::URI", uri},
                   {"Thumb::MTime", std::to_string(mtime)},
@@ -84,7 +85,7 @@ CacheResult writeDocumentThumbnails(const DrawFunction& draw, const std::string&
   };
   for (const CacheTarget* target : stale)
     request.pages.push_back({.maximum = target->maximum, .minimum = {}});
-  const DrawReply reply = draw(document.get(), request);
+  const DrawReply reply = drawer.draw(document.get(), request);
   if (reply.failure != DrawFailure::none) {
     recordFailure(failDirectory, name, uri, mtime);
     switch (reply.failure) {

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "drawer/drawer_protocol.h"
+#include "drawer/drawer_client.h"
 #include "drawer/thumbnail_size.h"
 
 namespace tamsel {
@@ -37,17 +36,15 @@ struct CacheResult {
 // MD5(URI).png with Thumb::URI,
 // Thumb::MTime, Thumb::Size, Thumb::Mimetype (`mimeType`) and Software, mode
 // 0600, written whole through a temporary file and a rename. The document is
-// opened here and handed to `draw` (a drawer's, or drawDocument in the
-// process itself), which reads and skims it once for all
+// opened here and handed to `drawer`, which reads and skims it once for all
 // stale targets; the keys describe the file opened, so one replaced since
 // the walk is drawn as it is now. A document that cannot be read or drawn,
 // or whose drawer fails, is recorded under `failDirectory` (a 1 x 1 PNG with
 // Thumb::URI and Thumb::MTime), and while that record matches the file it is
 // not tried again unless `force`. Drawing removes an older failure record.
-// Thread-safe when `draw` is; calls for one path at a time write one set of
-// files at a time.
-using DrawFunction = std::function<DrawReply(int document, const DrawRequest& request)>;
-CacheResult writeDocumentThumbnails(const DrawFunction& draw, const std::string& path,
+// Thread-safe with a drawer a thread; calls for one path at a time write one
+// set of files at a time.
+CacheResult writeDocumentThumbnails(DrawerClient& drawer, const std::string& path,
                                     const std::string& uri, std::string_view mimeType,
                                     const std::vector<CacheTarget>& targets,
                                     const std::string& failDirectory, bool force);

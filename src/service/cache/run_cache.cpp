@@ -52,15 +52,12 @@ void work(const RunSetup& setup, SharedProgress& shared, CacheReporter& reporter
   // Each worker its own drawer, started with its first document and again
   // after one fails.
   DrawerClient drawer = DrawerClient::program(setup.drawerProgram);
-  const DrawFunction draw = [&](int document, const DrawRequest& request) {
-    return drawer.draw(document, request);
-  };
   for (std::size_t i = shared.next++; i < documents.size(); i = shared.next++) {
     const CacheDocument& document = documents[i];
     const std::string path = setup.documents.pathOf(document);
     const std::optional<std::string> uri = fileUriOf(path);
     const CacheResult result =
-        uri ? writeDocumentThumbnails(draw, path, *uri, document.mimeType, setup.flavors,
+        uri ? writeDocumentThumbnails(drawer, path, *uri, document.mimeType, setup.flavors,
                                       setup.failDirectory, setup.force)
             : CacheResult{.outcome = CacheOutcome::failed, .cause = "no file URI for this path"};
     switch (result.outcome) {
