@@ -21,7 +21,6 @@
 #include "platform/read_file.h"
 #include "platform/sanitizers.h"
 #include "render/font_setup.h"
-#include "render/handles.h"
 #include "render/image.h"
 #include "skim/decode.h"
 #include "skim/skim.h"
@@ -69,42 +68,27 @@ std::uint32_t pixelSide(double side) {
   return static_cast<std::uint32_t>(std::ceil(side));
 }
 
-std::optional<DrawnImage> drawPixels(const ThumbnailReply& page) {
-  DrawnImage image{.width = pixelSide(page.contextSize.width),
-                   .height = pixelSide(page.contextSize.height),
-                   .bytes = {}};
-  if (!(page.contextSize.width > 0 && page.contextSize.height > 0) ||
-      page.contextSize.width > maxImageSide || page.contextSize.height > maxImageSide) {
-    return std::nullopt;
+ImageFormat imageFormat(DrawnFormat format) {
+  switch (format) {
+    case DrawnFormat::svg:
+      return ImageFormat::svg;
+    case DrawnFormat::pdf:
+      return ImageFormat::pdf;
+    case DrawnFormat::pixels:
+      return ImageFormat::argb32;
+    case DrawnFormat::png:
+    case DrawnFormat::skimJson:
+      break;
   }
-  detail::CairoSurfaceHandle surface(cairo_image_surface_create(
-      CAIRO_FORMAT_ARGB32, static_cast<int>(image.width), static_cast<int>(image.height)));
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
-  if (!paintSurface(surface.get(), page.contextSize.height,
-                    [&](Canvas& canvas) { page.drawingBlock(canvas); })) {
-    return std::nullopt;
-  }
-  cairo_surface_flush(surface.get());
-  const unsigned char* data = cairo_image_surface_get_data(surface.get());
-  const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
-  const std::size_t row = std::size_t{image.width} * 4;
-  image.bytes.reserve(row * image.height);
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    image.bytes.append(reinterpret_cast<const char*>(data + y * stride), row);
-  }
-  return image;
+  return ImageFormat::png;
 }
 
 std::optional<DrawnImage> drawPage(const MarkdownSkim& skim, const PageSize& size,
                                    const DrawRequest& request) {
   const ThumbnailReply page = replyForSkim(skim, size.maximum, size.minimum);
-  if (request.format == DrawnFormat::pixels) return drawPixels(page);
-  const ImageFormat format = request.format == DrawnFormat::svg   ? ImageFormat::svg
-                             : request.format == DrawnFormat::pdf ? ImageFormat::pdf
-                                                                  : ImageFormat::png;
   std::vector<PngText> text;
   for (const auto& [key, value] : request.pngText) text.push_back({.key = key, .value = value});
-  std::optional<std::string> bytes = renderReply(page, format, text);
+  std::optional<std::string> bytes = renderReply(page, imageFormat(request.format), text);
   if (!bytes) return std::nullopt;
   return DrawnImage{.width = pixelSide(page.contextSize.width),
                     .height = pixelSide(page.contextSize.height),

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -63,7 +64,25 @@ void placeChannel(int end) {
 bool plausible(const DrawReply& reply, const DrawRequest& request) {
   if (reply.failure != DrawFailure::none) return reply.images.empty();
   const std::size_t expected = request.format == DrawnFormat::skimJson ? 1 : request.pages.size();
-  return reply.images.size() == expected;
+  if (reply.images.size() != expected) return false;
+  // Hosts copy pixels row by row: a page holds exactly what its sides say.
+  return request.format != DrawnFormat::pixels ||
+         std::all_of(reply.images.begin(), reply.images.end(), [](const DrawnImage& page) {
+           return page.width > 0 && page.height > 0 &&
+                  page.bytes.size() == std::size_t{page.width} * page.height * 4;
+         });
+}
+
+// The first of `folders`, relative to `folder` (which ends in "/"), that
+// holds the drawer program, else the first.
+std::string drawerProgramIn(const std::string& folder, std::initializer_list<const char*> folders) {
+  std::string first;
+  for (const char* relative : folders) {
+    const std::string candidate = folder + relative + "/tamsel-drawer";
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (first.empty()) first = candidate;
+  }
+  return first;
 }
 
 }  // namespace
@@ -199,31 +218,21 @@ DrawReply DrawerPool::draw(int document, const DrawRequest& request,
 
 std::string drawerProgramNear(const void* address, std::initializer_list<const char*> folders) {
   Dl_info info{};
-  std::string folder;
+  std::string path;
   // A plugin linked into its host's folder from another prefix finds the
   // drawer of its own.
   char resolved[PATH_MAX];
   if (::dladdr(address, &info) != 0 && info.dli_fname && ::realpath(info.dli_fname, resolved)) {
-    folder = resolved;
+    path = resolved;
   }
-  folder = folder.substr(0, folder.rfind('/') + 1);
-  std::string first;
-  for (const char* relative : folders) {
-    const std::string candidate = folder + relative + "/tamsel-drawer";
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    if (first.empty()) first = candidate;
-  }
-  return first;
+  return drawerProgramIn(path.substr(0, path.rfind('/') + 1), folders);
 }
 
 std::string drawerProgramPath() {
   char self[4096];
   const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  std::string folder = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : "";
-  folder = folder.substr(0, folder.rfind('/') + 1);
-  const std::string beside = folder + "tamsel-drawer";
-  if (::access(beside.c_str(), X_OK) == 0) return beside;
-  return folder + TAMSEL_DRAWER_FROM_BINDIR "/tamsel-drawer";
+  const std::string path = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : "";
+  return drawerProgramIn(path.substr(0, path.rfind('/') + 1), {".", TAMSEL_DRAWER_FROM_BINDIR});
 }
 
 }  // namespace tamsel

@@ -61,7 +61,7 @@ class DrawerClient {
   // drawer exited with status 3", "the drawer was stopped by signal 11
   // (Segmentation fault)", "the drawer took longer than 10 s"); the next call
   // starts a new one. A reply holds one image a page (the JSON alone for
-  // skimJson).
+  // skimJson); a page of pixels holds exactly width * height * 4 bytes.
   DrawReply draw(int document, const DrawRequest& request,
                  std::chrono::milliseconds deadline = defaultDrawDeadline);
 

@@ -5,6 +5,7 @@
 #include <cairo-svg.h>
 
 #include <cmath>
+#include <string>
 
 #include "render/cairo_canvas.h"
 #include "render/handles.h"
@@ -66,6 +67,28 @@ std::optional<std::string> renderPng(double width, double height,
   return encodePage(surface.get(), pngText);
 }
 
+// The page's pixels as an in-process host paints them: Cairo's ARGB32 rows,
+// packed.
+std::optional<std::string> renderArgb32(double width, double height,
+                                        const std::function<void(Canvas&)>& paint) {
+  const int pixelWidth = static_cast<int>(std::ceil(width));
+  const int pixelHeight = static_cast<int>(std::ceil(height));
+  detail::CairoSurfaceHandle surface(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth, pixelHeight));
+  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return std::nullopt;
+  if (!paintSurface(surface.get(), height, paint)) return std::nullopt;
+  cairo_surface_flush(surface.get());
+  const unsigned char* data = cairo_image_surface_get_data(surface.get());
+  const auto stride = static_cast<std::size_t>(cairo_image_surface_get_stride(surface.get()));
+  const std::size_t row = static_cast<std::size_t>(pixelWidth) * 4;
+  std::string bytes;
+  bytes.reserve(row * static_cast<std::size_t>(pixelHeight));
+  for (int y = 0; y < pixelHeight; ++y) {
+    bytes.append(reinterpret_cast<const char*>(data + static_cast<std::size_t>(y) * stride), row);
+  }
+  return bytes;
+}
+
 }  // namespace
 
 bool paintSurface(cairo_surface_t* surface, double height,
@@ -83,6 +106,7 @@ std::optional<std::string> renderImage(double width, double height,
                                        ImageFormat format, const std::vector<PngText>& pngText) {
   if (!validSide(width) || !validSide(height)) return std::nullopt;
   if (format == ImageFormat::png) return renderPng(width, height, paint, pngText);
+  if (format == ImageFormat::argb32) return renderArgb32(width, height, paint);
   return renderVector(width, height, paint, format);
 }
 

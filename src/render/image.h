@@ -13,14 +13,20 @@
 
 namespace tamsel {
 
-enum class ImageFormat { png, svg, pdf };
+enum class ImageFormat {
+  png,
+  svg,
+  pdf,
+  argb32,  // Cairo's premultiplied ARGB32 words, native-endian, rows width * 4 bytes apart
+};
 
 // Largest side, in pixels (points for SVG and PDF), of an image renderImage
 // makes; 16384 x 16384 x 4 bytes is already 1 GiB of pixels.
 constexpr double maxImageSide = 16384;
 
 // Paints with `paint` on a page of ceil(width) x ceil(height) pixels (points
-// for SVG/PDF) and returns the encoded file's bytes. The canvas handed to
+// for SVG/PDF) and returns the encoded file's bytes, or for argb32 the
+// pixels themselves, rows packed without padding. The canvas handed to
 // `paint` is y-up with its origin at the page's lower left and is `height`
 // tall, so Rect{0, 0, width, height} is the page; pixels left uncovered are
 // white. PNG is opaque 8-bit RGB with `pngText` as tEXt chunks (ignored for

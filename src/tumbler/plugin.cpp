@@ -127,11 +127,10 @@ std::optional<Failure> thumbnail(DrawerPool& drawers, TumblerFileInfo* info) {
 
   // The request `tamsel-thumbnail -s SIZE` makes, so the pages are the same.
   const Size side{.width = static_cast<double>(width), .height = static_cast<double>(height)};
-  const DrawReply reply =
-      drawers.draw(document.get(), {.format = DrawnFormat::pixels,
-                                    .fileName = path->substr(path->rfind('/') + 1),
-                                    .pages = {{.maximum = side, .minimum = {}}},
-                                    .pngText = {}});
+  const DrawReply reply = drawers.draw(document.get(), {.format = DrawnFormat::pixels,
+                                                        .fileName = lastPathComponent(*path),
+                                                        .pages = {{.maximum = side, .minimum = {}}},
+                                                        .pngText = {}});
   switch (reply.failure) {
     case DrawFailure::none:
       break;
@@ -144,10 +143,6 @@ std::optional<Failure> thumbnail(DrawerPool& drawers, TumblerFileInfo* info) {
       return noContent("cannot draw " + *path + ": " + reply.message);
   }
   const DrawnImage& page = reply.images.at(0);
-  if (page.width == 0 || page.height == 0 ||
-      page.bytes.size() != std::size_t{page.width} * page.height * 4) {
-    return noContent("the drawer's page of " + *path + " has no pixels");
-  }
 
   const std::vector<guchar> rgb = rgbRows(page);
   TumblerImageData data{.colorspace = TUMBLER_COLORSPACE_RGB,
@@ -232,9 +227,9 @@ void create(TumblerAbstractThumbnailer* self, GCancellable*, TumblerFileInfo* in
                         static_cast<gint>(failure->code), failure->message.c_str());
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
   if (id != propExec) {
-    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+    G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
     return;
   }
   g_value_set_string(value,
