@@ -177,8 +177,13 @@ int main(int argc, char** argv) {
                                          : drawThumbnail(line, *path, document, drawer);
   }
   // The drawer leaves on its own once its channel closes; this process need
-  // not wait for it.
-  drawer.letGo();
+  // not wait for it. Tools that count a process's work as it exits
+  // (callgrind) ask for the wait, or the drawer dies with its counts.
+  if (std::getenv("TAMSEL_AWAIT_DRAWER")) {
+    drawer.finish();
+  } else {
+    drawer.letGo();
+  }
   // Sanitizer builds leave through exit(): LeakSanitizer checks at exit.
   if (status == 0 && !sanitized) {
     // OUTPUT is in place and nothing else is owed to anyone. A normal exit
