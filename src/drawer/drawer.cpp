@@ -143,6 +143,23 @@ Confinement drawerConfinement(const std::vector<std::string>& readablePaths) {
   return confinement;
 }
 
+void keepFontAnswersForPages() {
+  keepFontAnswers([] {
+    // Every style a page has, and text that wraps and is cut short.
+    MarkdownSkim sample;
+    sample.title = "Sample page of every style";
+    sample.blocks = {MarkdownSkim::Block::heading("A heading"),
+                     MarkdownSkim::Block::body("Body text long enough to wrap onto a second line "
+                                               "and to be cut off at the foot of the page."),
+                     MarkdownSkim::Block::bullet("An item"),
+                     MarkdownSkim::Block::mono({"int main() { return \"0\"; }"})};
+    // The sizes hosts ask for: freedesktop's four, square.
+    for (const double side : {128.0, 256.0, 512.0, 1024.0}) {
+      renderReply(replyForSkim(sample, {side, side}, {0, 0}), ImageFormat::argb32);
+    }
+  });
+}
+
 void becomeDrawer(const std::vector<std::string>& readablePaths) {
   keepOnlyTheChannel();
   confine(drawerConfinement(readablePaths));

@@ -22,6 +22,12 @@ namespace tamsel {
 // process has one thread.
 void becomeDrawer(const std::vector<std::string>& readablePaths);
 
+// Derives and keeps in the user's cache what fontconfig's configuration
+// answers a page's font requests, unless kept answers hold (see
+// keepFontAnswers): later drawers then skip parsing that configuration. Call
+// before becomeDrawer, which leaves no cache writable.
+void keepFontAnswersForPages();
+
 // What becomeDrawer confines the process to, descriptors aside.
 Confinement drawerConfinement(const std::vector<std::string>& readablePaths);
 

@@ -24,6 +24,7 @@ int main() {
   // A drawer serves for as long as its host lives, past fontconfig's rescan
   // interval: its configuration files must stay readable.
   setUpFontConfig();
+  keepFontAnswersForPages();
   becomeDrawer(fontConfigPaths(true));
   return serveDrawer();
 }

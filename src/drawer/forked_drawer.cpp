@@ -18,6 +18,7 @@ namespace {
   // The fonts are set up here rather than before the fork: memory the drawer
   // makes for itself costs nothing, where every page it changed of its
   // host's would be copied first.
+  if (fonts) keepFontAnswersForPages();
   becomeDrawer(fonts ? fontConfigPaths(false) : std::vector<std::string>{});
   ::_exit(serveDrawer());
 }

@@ -39,7 +39,13 @@ int pangoUnits(double points, double limit) {
 PangoFontMap* threadFontMap() {
   thread_local detail::PangoFontMapHandle fontMap = [] {
     setUpFontConfig();
-    return detail::PangoFontMapHandle(pango_cairo_font_map_new());
+    detail::PangoFontMapHandle map(pango_cairo_font_map_new());
+    if (const PangoFcSubstituteFunc editor = fontRequestEditor();
+        editor && PANGO_IS_FC_FONT_MAP(map.get())) {
+      pango_fc_font_map_set_default_substitute(PANGO_FC_FONT_MAP(map.get()), editor, nullptr,
+                                               nullptr);
+    }
+    return map;
   }();
   return fontMap.get();
 }

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "render/font_setup.h"
 
+#include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -10,16 +13,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/read_file.h"
 #include "platform/unique_fd.h"
+#include "platform/replacement_file.h"
 #include "render/cairo_canvas.h"
+#include "render/font_answers.h"
 #include "render/fontconfig_xml.h"
 #include "render/text_style.h"
 
@@ -73,8 +82,8 @@ bool pageNeeds(int number, const std::string& path) {
   return !conf || !fontconfig_xml::onlyOtherFamilyAliases(*conf);
 }
 
-// The conf.d files pages need, as <include> elements, in fontconfig's order.
-std::optional<std::string> confDirIncludes(const std::string& dir) {
+// The conf.d files pages need, in fontconfig's order.
+std::optional<std::vector<std::string>> confDirFiles(const std::string& dir) {
   std::error_code error;
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
@@ -86,12 +95,8 @@ std::optional<std::string> confDirIncludes(const std::string& dir) {
   }
   if (error) return std::nullopt;
   std::sort(names.begin(), names.end());
-  std::string includes;
-  for (const std::string& name : names) {
-    includes += "<include ignore_missing=\"yes\">" + fontconfig_xml::escaped(dir + "/" + name) +
-                "</include>\n";
-  }
-  return includes;
+  for (std::string& name : names) name = dir + "/" + name;
+  return names;
 }
 
 bool hasFonts(FcConfig* config) {
@@ -107,32 +112,330 @@ bool hasCacheDirs(FcConfig* config) {
   return any;
 }
 
-}  // namespace
 
-namespace detail {
+// The page's configuration as text: fontconfig's main file with its conf.d
+// <include> replaced by the files pages need. Also what that text is made of,
+// for the configuration that stands in for it.
+struct PageConfigText {
+  std::string xml;
+  std::string mainPath;
+  std::string mainText;  // with a marker where the conf.d files go
+  std::vector<std::string> files;
+};
 
-FcConfigHandle pageFontConfig() {
+constexpr std::string_view confDirMarker = "<tamsel-conf-d/>";
+
+std::optional<PageConfigText> pageConfigText() {
   if (std::any_of(fullConfigVariables.begin(), fullConfigVariables.end(),
                   [](const char* name) { return std::getenv(name) != nullptr; })) {
-    return nullptr;
+    return std::nullopt;
   }
-  FcConfigHandle config(FcConfigCreate());
-  if (!config) return nullptr;
+  detail::FcConfigHandle config(FcConfigCreate());
+  if (!config) return std::nullopt;
   const std::optional<std::string> mainPath = configFile(config.get(), nullptr);
   std::optional<std::string> conf = mainPath ? readFile(*mainPath) : std::nullopt;
-  if (!conf) return nullptr;
+  if (!conf) return std::nullopt;
   const auto include = fontconfig_xml::findConfDirInclude(*conf);
-  if (!include) return nullptr;
+  if (!include) return std::nullopt;
   const std::optional<std::string> dir = configFile(config.get(), include->target.c_str());
-  const std::optional<std::string> includes = dir ? confDirIncludes(*dir) : std::nullopt;
-  if (!includes) return nullptr;
-  conf->replace(include->begin, include->end - include->begin, *includes);
-  if (!FcConfigParseAndLoadFromMemory(config.get(), reinterpret_cast<const FcChar8*>(conf->c_str()),
+  const std::optional<std::vector<std::string>> files =
+      dir ? confDirFiles(*dir) : std::nullopt;
+  if (!files) return std::nullopt;
+  std::string includes;
+  for (const std::string& file : *files) {
+    includes += "<include ignore_missing=\"yes\">" + fontconfig_xml::escaped(file) + "</include>\n";
+  }
+  PageConfigText text{.xml = *conf, .mainPath = *mainPath, .mainText = *conf, .files = *files};
+  text.xml.replace(include->begin, include->end - include->begin, includes);
+  text.mainText.replace(include->begin, include->end - include->begin, confDirMarker);
+  return text;
+}
+
+detail::FcConfigHandle parsedConfig(const std::string& xml) {
+  detail::FcConfigHandle config(FcConfigCreate());
+  if (!config ||
+      !FcConfigParseAndLoadFromMemory(config.get(), reinterpret_cast<const FcChar8*>(xml.c_str()),
                                       FcTrue) ||
       !hasCacheDirs(config.get()) || !FcConfigBuildFonts(config.get()) || !hasFonts(config.get())) {
     return nullptr;
   }
   return config;
+}
+
+std::vector<std::string> strings(FcStrList* list) {
+  std::vector<std::string> out;
+  if (!list) return out;
+  while (const FcChar8* value = FcStrListNext(list)) {
+    out.emplace_back(reinterpret_cast<const char*>(value));
+  }
+  FcStrListDone(list);
+  return out;
+}
+
+// ---- Answers kept between processes -------------------------------------
+
+// Where the answers are kept: the user's cache, as fontconfig's own are.
+std::optional<std::string> answersPath() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  const char* home = std::getenv("HOME");
+  std::string dir;
+  if (cache && cache[0] == '/') {
+    dir = cache;
+  } else if (home && home[0] == '/') {
+    dir = std::string(home) + "/.cache";
+  } else {
+    return std::nullopt;
+  }
+  // Requests hold the program's name, so each program keeps its own.
+  return dir + "/tamsel-thumbnail/font-answers-" + program_invocation_short_name;
+}
+
+// A file of answers is small; one far larger is not ours to trust.
+constexpr std::size_t answersFileLimit = 8 << 20;
+
+// The families of fonts fontconfig knows, folded as it compares them.
+std::string foldedFamily(std::string_view name) {
+  std::string out;
+  for (const char c : name) {
+    if (c == ' ') continue;
+    out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  return out;
+}
+
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The fonts Pango chooses among: those it can shape, in fontconfig's order.
+detail::FcFontSetHandle shapeableFonts(FcConfig* config) {
+  detail::FcFontSetHandle result(FcFontSetCreate());
+  for (const FcSetName set : {FcSetSystem, FcSetApplication}) {
+    FcFontSet* fonts = FcConfigGetFonts(config, set);
+    if (!fonts) continue;
+    for (int i = 0; i < fonts->nfont; ++i) {
+      FcChar8* file = nullptr;
+      FcChar8* format = nullptr;
+      if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) == FcResultMatch) {
+        const std::string_view name(reinterpret_cast<const char*>(file));
+        if (name.ends_with(".woff") || name.ends_with(".woff2")) continue;
+      }
+      if (FcPatternGetString(fonts->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch) continue;
+      const std::string kind = foldedFamily(reinterpret_cast<const char*>(format));
+      if (kind != "truetype" && kind != "cff") continue;
+      FcPatternReference(fonts->fonts[i]);
+      FcFontSetAdd(result.get(), fonts->fonts[i]);
+    }
+  }
+  return result;
+}
+
+bool sameFonts(FcFontSet* a, FcFontSet* b) {
+  if (a->nfont != b->nfont) return false;
+  for (int i = 0; i < a->nfont; ++i) {
+    if (!FcPatternEqual(a->fonts[i], b->fonts[i])) return false;
+  }
+  return true;
+}
+
+// Every font a request would be given, in order: the best match, then the
+// sorted fallbacks, each prepared for drawing.
+std::vector<detail::FcPatternHandle> choices(FcConfig* config, FcFontSet* fonts,
+                                             const FcPattern* request) {
+  std::vector<detail::FcPatternHandle> out;
+  detail::FcPatternHandle pattern(FcPatternDuplicate(request));
+  FcDefaultSubstitute(pattern.get());
+  FcFontSet* sets[] = {fonts};
+  FcResult result;
+  out.emplace_back(FcFontSetMatch(config, sets, 1, pattern.get(), &result));
+  detail::FcFontSetHandle sorted(FcFontSetSort(config, sets, 1, pattern.get(), FcTrue, nullptr, &result));
+  for (int i = 0; sorted && i < sorted->nfont; ++i) {
+    out.emplace_back(FcFontRenderPrepare(config, pattern.get(), sorted->fonts[i]));
+  }
+  return out;
+}
+
+bool sameChoices(const std::vector<detail::FcPatternHandle>& a,
+                 const std::vector<detail::FcPatternHandle>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+    return x && y ? FcPatternEqual(x.get(), y.get()) == FcTrue : !x && !y;
+  });
+}
+
+struct AnswerState {
+  std::mutex mutex;
+  // The page's own configuration, for requests without a saved answer;
+  // made when first needed.
+  detail::FcConfigHandle page;
+  bool pageTried = false;
+  std::map<std::string, std::string> requests;
+  std::vector<std::string> configFiles;
+  // While answers are being derived: the stand-in configuration, its fonts
+  // and the families they have, to check each answer against.
+  bool recording = false;
+  FcConfig* standIn = nullptr;
+  detail::FcFontSetHandle pageFonts;
+  detail::FcFontSetHandle standInFonts;
+  std::set<std::string> families;
+};
+
+AnswerState& answerState() {
+  static AnswerState state;
+  return state;
+}
+
+FcConfig* pageConfigLocked(AnswerState& state) {
+  if (!state.pageTried) {
+    state.pageTried = true;
+    if (const auto text = pageConfigText()) state.page = parsedConfig(text->xml);
+  }
+  return state.page.get();
+}
+
+// The edit with the families no font has left out, when that changes
+// nothing any font choice depends on; else the edit itself.
+detail::FcPatternHandle leanerAnswer(AnswerState& state, const FcPattern* edited) {
+  detail::FcPatternHandle leaner(FcPatternDuplicate(edited));
+  FcPatternDel(leaner.get(), FC_FAMILY);
+  for (int i = 0;; ++i) {
+    FcValue value;
+    FcValueBinding binding;
+    if (FcPatternGetWithBinding(edited, FC_FAMILY, i, &value, &binding) != FcResultMatch) break;
+    const std::string_view name(reinterpret_cast<const char*>(value.u.s));
+    if (value.type == FcTypeString && isAscii(name) &&
+        !state.families.contains(foldedFamily(name))) {
+      continue;
+    }
+    if (binding == FcValueBindingWeak) {
+      FcPatternAddWeak(leaner.get(), FC_FAMILY, value, FcTrue);
+    } else {
+      FcPatternAdd(leaner.get(), FC_FAMILY, value, FcTrue);
+    }
+  }
+  const auto truth = choices(state.page.get(), state.pageFonts.get(), edited);
+  if (sameChoices(truth, choices(state.standIn, state.standInFonts.get(), leaner.get()))) {
+    return leaner;
+  }
+  if (sameChoices(truth, choices(state.standIn, state.standInFonts.get(), edited))) {
+    return detail::FcPatternHandle(FcPatternDuplicate(edited));
+  }
+  return nullptr;
+}
+
+// Pango's edit of each request: the saved answer, else the page's own
+// configuration's.
+void answerRequest(FcPattern* pattern, gpointer) {
+  AnswerState& state = answerState();
+  const std::optional<std::string> key = font_answers::serialized(pattern);
+  std::lock_guard lock(state.mutex);
+  if (key) {
+    if (const auto found = state.requests.find(*key); found != state.requests.end()) {
+      if (const detail::FcPatternHandle answer{font_answers::deserialized(found->second)}) {
+        font_answers::replaceContents(pattern, answer.get());
+        return;
+      }
+    }
+  }
+  FcConfig* page = pageConfigLocked(state);
+  if (!page) return;
+  detail::FcPatternHandle edited(FcPatternDuplicate(pattern));
+  FcConfigSubstitute(page, edited.get(), FcMatchPattern);
+  if (state.recording && key) {
+    const detail::FcPatternHandle kept = leanerAnswer(state, edited.get());
+    if (const auto text = kept ? font_answers::serialized(kept.get()) : std::nullopt) {
+      state.requests.emplace(*key, *text);
+    }
+  }
+  font_answers::replaceContents(pattern, edited.get());
+}
+
+enum class FontMode { system, page, answers };
+std::atomic<FontMode> fontMode{FontMode::system};
+
+// Paths whose change may change an answer: the configuration's files and
+// folders, what they would include were it there, and the font folders.
+std::vector<std::string> watchedPaths(FcConfig* page, const PageConfigText& text) {
+  std::vector<std::string> paths{text.mainPath};
+  for (const std::string& file : strings(FcConfigGetConfigFiles(page))) paths.push_back(file);
+  for (const std::string& dir : strings(FcConfigGetFontDirs(page))) paths.push_back(dir);
+  for (const std::string& dir : strings(FcConfigGetCacheDirs(page))) paths.push_back(dir);
+  const std::string configDir = text.mainPath.substr(0, text.mainPath.rfind('/'));
+  std::vector<std::string> sources{text.mainPath};
+  sources.insert(sources.end(), text.files.begin(), text.files.end());
+  for (const std::string& source : sources) {
+    const std::optional<std::string> conf = readFile(source);
+    if (!conf) continue;
+    for (const std::string& target : fontconfig_xml::namedPaths(*conf)) {
+      if (target.starts_with("xdg:")) {
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        const char* data = std::getenv("XDG_DATA_HOME");
+        const char* home = std::getenv("HOME");
+        const std::string rest = target.substr(4);
+        if (config && config[0] == '/') paths.push_back(std::string(config) + "/" + rest);
+        if (data && data[0] == '/') paths.push_back(std::string(data) + "/" + rest);
+        if (home && home[0] == '/') {
+          paths.push_back(std::string(home) + "/.config/" + rest);
+          paths.push_back(std::string(home) + "/.local/share/" + rest);
+        }
+      } else if (target.starts_with("~/")) {
+        if (const char* home = std::getenv("HOME")) paths.push_back(home + target.substr(1));
+      } else if (target.starts_with("/")) {
+        paths.push_back(target);
+      } else {
+        paths.push_back(configDir + "/" + target);
+      }
+    }
+  }
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  return paths;
+}
+
+std::optional<font_answers::Saved> savedAnswers() {
+  const std::optional<std::string> path = answersPath();
+  UniqueFd fd(path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW) : -1);
+  if (!fd) return std::nullopt;
+  std::string text;
+  if (readUpTo(fd.get(), text, answersFileLimit) != 0 || text.size() == answersFileLimit) {
+    return std::nullopt;
+  }
+  std::optional<font_answers::Saved> saved = font_answers::decoded(text);
+  if (!saved || saved->signature != font_answers::signatureOf(saved->watched)) return std::nullopt;
+  return saved;
+}
+
+// Whether answers can be derived and kept by this process: a user cache
+// folder it may write.
+bool mayKeepAnswers() {
+  const std::optional<std::string> path = answersPath();
+  if (!path) return false;
+  const std::string dir = path->substr(0, path->rfind('/'));
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  return !error && ::access(dir.c_str(), W_OK) == 0;
+}
+
+bool setUpFromAnswers() {
+  std::optional<font_answers::Saved> saved = savedAnswers();
+  if (!saved) return false;
+  detail::FcConfigHandle standIn = parsedConfig(saved->configuration);
+  if (!standIn || FcConfigSetCurrent(standIn.get()) != FcTrue) return false;
+  AnswerState& state = answerState();
+  std::lock_guard lock(state.mutex);
+  state.requests = std::move(saved->requests);
+  state.configFiles = std::move(saved->configFiles);
+  fontMode.store(FontMode::answers);
+  return true;
+}
+
+}  // namespace
+
+namespace detail {
+
+FcConfigHandle pageFontConfig() {
+  const auto text = pageConfigText();
+  return text ? parsedConfig(text->xml) : nullptr;
 }
 
 }  // namespace detail
@@ -150,12 +453,107 @@ void setUpFontConfig() {
     // Loaded here rather than by Pango's first font map, so that nothing
     // else asks fontconfig while it is still loading.
     if (systemConfigKept.load(std::memory_order_relaxed)) return FcInit() == FcTrue;
-    if (const detail::FcConfigHandle config = detail::pageFontConfig()) {
-      return FcConfigSetCurrent(config.get()) == FcTrue;
+    if (setUpFromAnswers()) return true;
+    AnswerState& state = answerState();
+    std::lock_guard lock(state.mutex);
+    if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
+      fontMode.store(FontMode::page);
+      return true;
     }
     return FcInit() == FcTrue;
   }();
   (void)ready;
+}
+
+PangoFcSubstituteFunc fontRequestEditor() {
+  return fontMode.load() == FontMode::answers ? &answerRequest : nullptr;
+}
+
+void keepFontAnswers(const std::function<void()>& drawSamplePages) {
+  setUpFontConfig();
+  if (fontMode.load() != FontMode::page || !mayKeepAnswers()) return;
+  const auto text = pageConfigText();
+  AnswerState& state = answerState();
+  font_answers::Saved saved;
+  detail::FcConfigHandle standIn;
+  {
+    std::lock_guard lock(state.mutex);
+    FcConfig* page = pageConfigLocked(state);
+    if (!text || !page) return;
+    // The stand-in: every element of the page's configuration but those
+    // that edit requests, whose edits the answers hold instead.
+    std::optional<std::string> main = fontconfig_xml::withoutRequestEdits(text->mainText);
+    std::string files;
+    for (const std::string& file : text->files) {
+      const std::optional<std::string> conf = readFile(file);
+      const std::optional<std::string> kept =
+          conf ? fontconfig_xml::withoutRequestEdits(*conf) : std::nullopt;
+      if (!kept) return;
+      files += *kept;
+    }
+    const auto marker = main ? main->find(confDirMarker) : std::string::npos;
+    if (marker == std::string::npos) return;
+    main->replace(marker, confDirMarker.size(), files);
+    saved.configuration = "<?xml version=\"1.0\"?>\n<fontconfig>\n" + *main + "\n</fontconfig>\n";
+    standIn = parsedConfig(saved.configuration);
+    if (!standIn) return;
+    // Files the page's configuration read beyond those above (a user's own)
+    // could hold edits the stand-in lacks.
+    std::set<std::string> known{text->mainPath};
+    for (const std::string& file : text->files) {
+      known.insert(file);
+      if (char* real = ::realpath(file.c_str(), nullptr)) {
+        known.insert(real);
+        std::free(real);
+      }
+    }
+    saved.configFiles = strings(FcConfigGetConfigFiles(page));
+    for (const std::string& file : saved.configFiles) {
+      struct stat status {};
+      if (!known.contains(file) && (::stat(file.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+        return;
+      }
+    }
+    // Answering a request anew reads the main file and lists conf.d.
+    saved.configFiles.push_back(text->mainPath);
+    for (const std::string& file : text->files) {
+      saved.configFiles.push_back(file.substr(0, file.rfind('/')));
+    }
+    std::sort(saved.configFiles.begin(), saved.configFiles.end());
+    saved.configFiles.erase(std::unique(saved.configFiles.begin(), saved.configFiles.end()),
+                            saved.configFiles.end());
+    state.pageFonts = shapeableFonts(page);
+    state.standInFonts = shapeableFonts(standIn.get());
+    if (!sameFonts(state.pageFonts.get(), state.standInFonts.get()) ||
+        strings(FcConfigGetFontDirs(page)) != strings(FcConfigGetFontDirs(standIn.get())) ||
+        strings(FcConfigGetCacheDirs(page)) != strings(FcConfigGetCacheDirs(standIn.get()))) {
+      return;
+    }
+    for (int i = 0; i < state.pageFonts->nfont; ++i) {
+      FcChar8* family = nullptr;
+      for (int j = 0; FcPatternGetString(state.pageFonts->fonts[i], FC_FAMILY, j, &family) ==
+                      FcResultMatch;
+           ++j) {
+        state.families.insert(foldedFamily(reinterpret_cast<const char*>(family)));
+      }
+    }
+    saved.watched = watchedPaths(page, *text);
+    saved.signature = font_answers::signatureOf(saved.watched);
+    state.configFiles = saved.configFiles;
+    state.standIn = standIn.get();
+    state.recording = true;
+    if (FcConfigSetCurrent(standIn.get()) != FcTrue) return;
+    fontMode.store(FontMode::answers);
+  }
+  // A thread of its own, so that the pages are drawn with font maps made
+  // for the stand-in, which the thread takes with it.
+  std::thread(drawSamplePages).join();
+  std::lock_guard lock(state.mutex);
+  state.recording = false;
+  state.standIn = nullptr;
+  saved.requests = state.requests;
+  ReplacementFile file(*answersPath(), 0600);
+  if (file.open() == 0) file.commit(font_answers::encoded(saved));
 }
 
 std::vector<std::string> fontConfigPaths(bool configuration) {
@@ -177,6 +575,13 @@ std::vector<std::string> fontConfigPaths(bool configuration) {
     if (std::optional<std::string> main = configFile(config, nullptr)) paths.push_back(*main);
   }
   FcConfigDestroy(config);
+  // A request without a saved answer is answered from the configuration's
+  // files.
+  if (fontMode.load() == FontMode::answers) {
+    AnswerState& state = answerState();
+    std::lock_guard lock(state.mutex);
+    paths.insert(paths.end(), state.configFiles.begin(), state.configFiles.end());
+  }
   return paths;
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <pango/pangofc-fontmap.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +42,22 @@ void keepSystemFontConfig();
 // and drawing can load just the fonts its page uses. A width that is not
 // finite and positive loads only the configuration.
 void preparePageFonts(double width, const std::function<bool()>& enough = {});
+
+// Derives, once, the answers fontconfig's configuration gives the requests
+// of pages, and keeps them in the user's cache, so that later processes set
+// up fonts without parsing that configuration: `drawSamplePages`, run on a
+// thread of its own, draws pages with every style at the sizes hosts ask
+// for, and each request it makes is answered and kept. A request no kept
+// answer covers is answered from the configuration as before. Kept answers
+// hold for as long as the configuration files, the font folders and the
+// settings they were derived under are unchanged. Does nothing when answers
+// were found, the configuration is fontconfig's full one, or the cache
+// cannot be written. Call before confining the process.
+void keepFontAnswers(const std::function<void()>& drawSamplePages);
+
+// What every font map that lays out pages must edit requests with
+// (pango_fc_font_map_set_default_substitute), or null.
+PangoFcSubstituteFunc fontRequestEditor();
 
 // The folders fontconfig reads for pages once setUpFontConfig has run: its
 // font folders (with those below them) and cache folders, and with

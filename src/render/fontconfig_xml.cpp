@@ -108,6 +108,149 @@ std::optional<ConfDirInclude> findConfDirInclude(std::string_view fontsConf) {
   return std::nullopt;
 }
 
+namespace {
+
+// One tag from `open` (at its '<'): its name, where it ends (after its
+// '>'), and whether it closes an element or is one alone. Quoted attribute
+// values may hold '>'.
+struct Tag {
+  std::string_view name;
+  std::size_t end = 0;
+  bool closing = false;
+  bool empty = false;
+};
+
+std::optional<Tag> tagAt(std::string_view text, std::size_t open) {
+  Tag tag;
+  std::size_t at = open + 1;
+  if (at < text.size() && text[at] == '/') {
+    tag.closing = true;
+    ++at;
+  }
+  const std::size_t nameStart = at;
+  while (at < text.size() && text[at] != '>' && text[at] != '/' &&
+         static_cast<unsigned char>(text[at]) > ' ') {
+    ++at;
+  }
+  tag.name = text.substr(nameStart, at - nameStart);
+  char quote = 0;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      tag.empty = at > open && text[at - 1] == '/';
+      tag.end = at + 1;
+      return tag.name.empty() ? std::nullopt : std::optional<Tag>(tag);
+    }
+  }
+  return std::nullopt;
+}
+
+// Skips a comment, declaration or processing instruction at `open`; the
+// position after it, or `open` when there is none there.
+std::optional<std::size_t> afterMarkup(std::string_view text, std::size_t open) {
+  const std::string_view rest = text.substr(open);
+  if (rest.starts_with("<!--")) {
+    const auto end = text.find("-->", open + 4);
+    if (end == std::string_view::npos) return std::nullopt;
+    return end + 3;
+  }
+  if (rest.starts_with("<![CDATA[")) return std::nullopt;
+  if (rest.starts_with("<?") || rest.starts_with("<!")) {
+    const auto end = text.find('>', open);
+    if (end == std::string_view::npos) return std::nullopt;
+    return end + 1;
+  }
+  return open;
+}
+
+std::string_view attribute(std::string_view tagText, std::string_view name) {
+  for (std::size_t at = tagText.find(name); at != std::string_view::npos;
+       at = tagText.find(name, at + 1)) {
+    const std::size_t equals = at + name.size();
+    if (at == 0 || static_cast<unsigned char>(tagText[at - 1]) > ' ' ||
+        equals + 1 >= tagText.size() || tagText[equals] != '=') {
+      continue;
+    }
+    const char quote = tagText[equals + 1];
+    if (quote != '"' && quote != '\'') continue;
+    const auto end = tagText.find(quote, equals + 2);
+    if (end != std::string_view::npos) return tagText.substr(equals + 2, end - equals - 2);
+  }
+  return {};
+}
+
+bool editsRequests(std::string_view name, std::string_view tagText) {
+  if (name == "alias" || name == "include" || name == "description") return true;
+  if (name != "match") return false;
+  const std::string_view target = attribute(tagText, "target");
+  return target.empty() || target == "pattern";
+}
+
+}  // namespace
+
+std::optional<std::string> withoutRequestEdits(std::string_view conf) {
+  std::string kept;
+  int depth = 0;           // 1 inside the root
+  std::size_t elementStart = 0;
+  bool dropping = false;
+  for (std::size_t open = conf.find('<'); open != std::string_view::npos;
+       open = conf.find('<', open)) {
+    const auto skipped = afterMarkup(conf, open);
+    if (!skipped) return std::nullopt;
+    if (*skipped != open) {
+      open = *skipped;
+      continue;
+    }
+    const auto tag = tagAt(conf, open);
+    if (!tag) return std::nullopt;
+    const std::string_view tagText = conf.substr(open, tag->end - open);
+    if (tag->closing) {
+      if (--depth < 0) return std::nullopt;
+      if (depth == 1 && !dropping) kept.append(conf.substr(elementStart, tag->end - elementStart));
+      if (depth == 0) return kept;
+    } else {
+      if (depth == 0 && tag->name != "fontconfig") return std::nullopt;
+      if (depth == 1) {
+        elementStart = open;
+        dropping = editsRequests(tag->name, tagText);
+        if (!dropping && attribute(tagText, "prefix") == "relative") return std::nullopt;
+        if (tag->empty) {
+          if (!dropping) kept.append(tagText);
+          open = tag->end;
+          continue;
+        }
+      } else if (!dropping && attribute(tagText, "prefix") == "relative") {
+        return std::nullopt;
+      }
+      if (!tag->empty) ++depth;
+    }
+    open = tag->end;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> namedPaths(std::string_view conf) {
+  std::vector<std::string> paths;
+  for (std::size_t open = conf.find('<'); open != std::string_view::npos;
+       open = conf.find('<', open + 1)) {
+    const auto tag = tagAt(conf, open);
+    if (!tag || tag->closing || tag->empty ||
+        (tag->name != "dir" && tag->name != "cachedir" && tag->name != "include")) {
+      continue;
+    }
+    const auto close = conf.find('<', tag->end);
+    if (close == std::string_view::npos) break;
+    const std::string_view target = trimmed(conf.substr(tag->end, close - tag->end));
+    const std::string_view prefix = attribute(conf.substr(open, tag->end - open), "prefix");
+    paths.push_back((prefix == "xdg" ? "xdg:" : "") + std::string(target));
+  }
+  return paths;
+}
+
 std::string escaped(std::string_view text) {
   std::string result;
   for (const char c : text) {

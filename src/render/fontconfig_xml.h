@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Reading fontconfig's configuration files as text, enough to tell which of
 // them a page's font requests can meet. Pure functions over file contents;
@@ -32,6 +33,19 @@ struct ConfDirInclude {
   std::string target;
 };
 std::optional<ConfDirInclude> findConfDirInclude(std::string_view fontsConf);
+
+// The elements of a configuration file that act on fonts once chosen, or on
+// which fonts there are, without those that edit a request: every element
+// below the root but <alias>, <match> aimed at requests (no target, or
+// target "pattern"), <include> and <description>, each as written, in order.
+// None when the text is not a plain <fontconfig> document as this reads
+// one (CDATA, an unclosed element), or names a path relative to its own
+// file, which a copy parsed from memory lacks.
+std::optional<std::string> withoutRequestEdits(std::string_view conf);
+
+// The paths a configuration file's <dir>, <cachedir> and <include> elements
+// name, as written: "xdg:" before one with prefix="xdg".
+std::vector<std::string> namedPaths(std::string_view conf);
 
 // `text` with &, < and > escaped, for use as element content.
 std::string escaped(std::string_view text);
