@@ -34,9 +34,10 @@ def setUpModule():
     if os.geteuid() == 0:
         PREFIX = driver.install(None, CMAKE, BUILD, where="/usr/local")
     driver.host_home(None, PREFIX)
-    import gi
-    gi.require_version("GnomeDesktop", "3.0")
-    from gi.repository import Gio, GLib, GnomeDesktop
+    from gi.repository import Gio, GLib
+    GnomeDesktop, _ = driver.gnome_desktop()
+    if GnomeDesktop is None:
+        raise ImportError("no GnomeDesktop typelib (gir1.2-gnomedesktop-3.0 or -4.0)")
 
 
 def factory(size="LARGE"):

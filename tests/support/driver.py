@@ -233,6 +233,21 @@ def queue(bus, documents, flavor="large"):
          flavor, "default", 0)
 
 
+def gnome_desktop():
+    """GNOME's thumbnail factory through GI, and which version of it: 3.0 or
+    4.0, the same library built for GTK 3 and 4, so either will do; (None,
+    None) when neither typelib is installed."""
+    import gi
+    for version in ("3.0", "4.0"):
+        try:
+            gi.require_version("GnomeDesktop", version)
+        except ValueError:
+            continue
+        from gi.repository import GnomeDesktop
+        return GnomeDesktop, version
+    return None, None
+
+
 def decoded(path):
     """The size and RGBA bytes of the image at `path`, as GdkPixbuf decodes
     it: PNGs of the same pixels compare equal whatever their encoding."""
