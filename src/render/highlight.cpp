@@ -10,24 +10,10 @@
 #include <vector>
 
 #include "render/text_style.h"
-#include "text/pattern.h"
+#include "text/patterns.h"
 
 namespace tamsel {
 namespace {
-
-// An ASCII identifier with a Unicode word boundary at both ends: `return`
-// in `x = return;`, but nothing in `éfor` or `2for`.
-const Pattern& wordPattern() {
-  static const Pattern pattern(u"\\b[A-Za-z_][A-Za-z0-9_]*\\b");
-  return pattern;
-}
-
-// A double- or single-quoted run on one line, quotes included: `"a b"`,
-// `''`. A backslash escapes nothing.
-const Pattern& stringPattern() {
-  static const Pattern pattern(u"\"[^\"\\n]*\"|'[^'\\n]*'");
-  return pattern;
-}
 
 // byteOffsets[i] is the UTF-8 byte offset of UTF-16 unit i of `text`; one
 // entry more marks the end. Matching counts UTF-16 units and the canvas
@@ -81,13 +67,13 @@ StyledText highlightCode(std::string_view text, const Font& font) {
   utf16.toUTF8String(styled.text);
   const std::vector<std::size_t> offsets = utf8Offsets(utf16);
 
-  for (const Utf16Range& word : wordPattern().matches(utf16)) {
+  for (const Utf16Range& word : identifierRanges(utf16)) {
     const ColorRun run = byteRun(offsets, word, keywordColor);
     if (codeKeywords().contains(std::string_view(styled.text).substr(run.start, run.length))) {
       styled.runs.push_back(run);
     }
   }
-  for (const Utf16Range& literal : stringPattern().matches(utf16)) {
+  for (const Utf16Range& literal : quotedRanges(utf16)) {
     styled.runs.push_back(byteRun(offsets, literal, stringColor));
   }
   return styled;

@@ -19,11 +19,12 @@ const std::unordered_set<std::string_view>& codeKeywords();
 // `inkColor`, line height multiple 1.0 and word wrapping, with ASCII
 // identifiers that are `codeKeywords` in `keywordColor` and quoted strings
 // ("..." or '...', never across a line feed, quotes included) in
-// `stringColor`. Word boundaries are ICU's Unicode ones: a keyword touching a
-// letter, mark or digit of any script is not one. String runs follow keyword
-// runs, so a keyword inside a string shows in the string colour. Runs are
-// UTF-8 byte ranges of the result's text, which is `text` itself when that
-// is valid UTF-8 without NUL (invalid sequences and NUL become U+FFFD).
+// `stringColor`. Word boundaries are those of `identifierRanges`: a
+// keyword touching a letter, mark or digit of any script is not one. String
+// runs follow keyword runs, so a keyword inside a string shows in the string
+// colour. Runs are UTF-8 byte ranges of the result's text, which is `text`
+// itself when that is valid UTF-8 without NUL (invalid sequences and NUL
+// become U+FFFD).
 StyledText highlightCode(std::string_view text, const Font& font);
 
 }  // namespace tamsel

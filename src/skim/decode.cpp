@@ -11,17 +11,10 @@
 #include <utility>
 
 #include "skim/text.h"
-#include "text/pattern.h"
+#include "text/patterns.h"
 
 namespace tamsel {
 namespace {
-
-// Recognises front matter at the very start; without the multi-line flag
-// "^" is the start of the text. Matches "---\ntitle: A\n---\n".
-const Pattern& frontMatterPattern() {
-  static const Pattern pattern(u"^---[ \\t]*\\r?\\n[\\s\\S]*?\\r?\\n---[ \\t]*\\r?(\\n|$)");
-  return pattern;
-}
 
 // Bytes of `bytes` before its first one above 0x7F, eight at a time.
 int32_t asciiPrefixLength(std::string_view bytes) {
@@ -118,13 +111,8 @@ icu::UnicodeString decodeText(std::string_view bytes) {
 }
 
 icu::UnicodeString stripFrontMatter(const icu::UnicodeString& text) {
-  // Every match begins with "---" and holds a later "\n---"; without them
-  // the lazy search would crawl through all 64 KiB for nothing.
-  if (!text.startsWith(icu::UnicodeString(u"---"))) return text;
-  if (text.indexOf(icu::UnicodeString(u"\n---"), 3) < 0) return text;
-  const auto match = frontMatterPattern().firstMatch(text);
-  if (!match || match->start != 0) return text;
-  return icu::UnicodeString(text, match->length);
+  const int32_t length = frontMatterLength(text);
+  return length == 0 ? text : icu::UnicodeString(text, length);
 }
 
 }  // namespace tamsel

@@ -11,36 +11,12 @@
 #include <utility>
 
 #include "skim/text.h"
-#include "text/pattern.h"
+#include "text/patterns.h"
 
 namespace tamsel {
 namespace {
 
 constexpr char16_t ellipsis = u'\u2026';
-
-// "![logo](img/logo.png)": an image with its alt text and target.
-const Pattern& imagePattern() {
-  static const Pattern pattern(u"!\\[[^\\]]*\\]\\([^)]*\\)");
-  return pattern;
-}
-
-// "[the guide](docs/guide.md)": a link; group 1 is its text.
-const Pattern& linkPattern() {
-  static const Pattern pattern(u"\\[([^\\]]*)\\]\\([^)]*\\)");
-  return pattern;
-}
-
-// "<br/>", "<https://example.org>", "<!-- note -->": anything in angle brackets.
-const Pattern& tagPattern() {
-  static const Pattern pattern(u"<[^>]+>");
-  return pattern;
-}
-
-// "a \t\n b": a whitespace run, "\s" being ICU's White_Space property.
-const Pattern& spacePattern() {
-  static const Pattern pattern(u"\\s+");
-  return pattern;
-}
 
 bool isWhiteSpace(UChar32 c) {
   return u_hasBinaryProperty(c, UCHAR_WHITE_SPACE);
@@ -53,7 +29,7 @@ constexpr std::u16string_view stepCharacters = u"![]()<>*_~`";
 
 // What one pass over a text finds, as bits: one per step character
 // present, and two that tell whether the space step would change anything.
-// White_Space is what ICU's "\s" matches; all of it is in the BMP.
+// White_Space is what the space step joins; all of it is in the BMP.
 using Survey = std::uint16_t;
 constexpr Survey otherWhiteSpaceBit = 1u << 14;  // White_Space other than U+0020
 // In a unit's bits: it is White_Space. In a survey: two of them in a row.
@@ -139,23 +115,24 @@ icu::UnicodeString cleanInline(const icu::UnicodeString& input) {
   icu::UnicodeString text = detail::firstCharacters(input, inlineCharacterLimit);
   const Survey before = survey(text);
   bool changed = false;
-  const auto replace = [&](std::u16string_view needed, const Pattern& pattern,
-                           const char16_t* with) {
+  const auto replace = [&](std::u16string_view needed,
+                           icu::UnicodeString (*step)(const icu::UnicodeString&)) {
     if (!hasAll(before, needed)) return;
-    text = pattern.replaceAll(text, icu::UnicodeString(with));
+    text = step(text);
     changed = true;
   };
-  // Images go before links, or an image would leave its "!" and alt text.
-  replace(u"![]()", imagePattern(), u"");
-  replace(u"[]()", linkPattern(), u"$1");
-  replace(u"<>", tagPattern(), u"");
+  // "![logo](img/logo.png)", "[the guide](docs/guide.md)", "<br/>". Images
+  // go before links, or an image would leave its "!" and alt text.
+  replace(u"![]()", withoutImages);
+  replace(u"[]()", withLinksAsText);
+  replace(u"<>", withoutTags);
   for (const std::u16string_view marker : inlineMarkers) {
     if ((before & stepBit(marker[0])) == 0) continue;
     deleteAll(text, marker);
     changed = true;
   }
   if (collapsible(changed ? survey(text) : before)) {
-    text = spacePattern().replaceAll(text, icu::UnicodeString(u" "));
+    text = withSpaceRunsJoined(text);
   }
   return clipLongWords(detail::trim(text), longWordLimit);
 }

@@ -29,7 +29,7 @@ constexpr std::array<std::u16string_view, 6> inlineMarkers = {u"**", u"__", u"~~
 // `text` as plain text: cut to `inlineCharacterLimit` characters of at most
 // `detail::characterCodePointLimit` code points each; images removed; links
 // replaced by their text; HTML tags removed; markers deleted; every
-// whitespace run (ICU's "\s": tab, line breaks, form feed, Unicode
+// whitespace run (White_Space: tab, line breaks, form feed, Unicode
 // separators) made one space; tab and Zs trimmed from both ends; long words
 // clipped by `clipLongWords`. May return the empty text; never fails.
 //
