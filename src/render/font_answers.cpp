@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace tamsel::font_answers {
@@ -177,10 +178,10 @@ bool addLine(FcPattern* pattern, std::string_view line) {
   } else {
     return false;
   }
-  // Both copy the value.
-  if (fields[1] == "s") return FcPatternAdd(pattern, object.c_str(), value, FcTrue) == FcTrue;
-  if (fields[1] == "w") return FcPatternAddWeak(pattern, object.c_str(), value, FcTrue) == FcTrue;
-  return false;
+  if (fields[1] != "s" && fields[1] != "w") return false;
+  // The value is copied.
+  return addValue(pattern, object.c_str(), value,
+                  fields[1] == "s" ? FcValueBindingStrong : FcValueBindingWeak);
 }
 
 void appendRecord(std::string& out, std::string_view tag, std::string_view body) {
@@ -196,28 +197,19 @@ void appendRecord(std::string& out, std::string_view tag, std::string_view body)
 
 std::optional<std::string> serialized(const FcPattern* pattern) {
   std::string out;
-  FcPatternIter iter;
-  FcPatternIterStart(pattern, &iter);
-  if (!FcPatternIterIsValid(pattern, &iter)) return out;
-  do {
-    const char* object = FcPatternIterGetObject(pattern, &iter);
-    const int count = FcPatternIterValueCount(pattern, &iter);
-    for (int i = 0; i < count; ++i) {
-      FcValue value;
-      FcValueBinding binding;
-      if (FcPatternIterGetValue(pattern, &iter, i, &value, &binding) != FcResultMatch) {
-        return std::nullopt;
-      }
-      const auto text = valueText(value);
-      if (!text || (binding != FcValueBindingStrong && binding != FcValueBindingWeak)) {
-        return std::nullopt;
-      }
-      out += object;
-      out += binding == FcValueBindingStrong ? "\ts\t" : "\tw\t";
-      out += *text;
-      out += '\n';
-    }
-  } while (FcPatternIterNext(pattern, &iter));
+  const bool whole = forEachValue(
+      pattern, [&](const char* object, const FcValue& value, FcValueBinding binding) {
+        const auto text = valueText(value);
+        if (!text || (binding != FcValueBindingStrong && binding != FcValueBindingWeak)) {
+          return false;
+        }
+        out += object;
+        out += binding == FcValueBindingStrong ? "\ts\t" : "\tw\t";
+        out += *text;
+        out += '\n';
+        return true;
+      });
+  if (!whole) return std::nullopt;
   return out;
 }
 
@@ -235,32 +227,45 @@ FcPattern* deserialized(std::string_view text) {
   return pattern;
 }
 
-void replaceContents(FcPattern* target, const FcPattern* source) {
-  std::vector<std::string> objects;
+bool forEachValue(const FcPattern* pattern,
+                  const std::function<bool(const char*, const FcValue&, FcValueBinding)>& visit) {
   FcPatternIter iter;
-  FcPatternIterStart(target, &iter);
-  if (FcPatternIterIsValid(target, &iter)) {
-    do {
-      objects.emplace_back(FcPatternIterGetObject(target, &iter));
-    } while (FcPatternIterNext(target, &iter));
-  }
-  for (const std::string& object : objects) FcPatternDel(target, object.c_str());
-  FcPatternIterStart(source, &iter);
-  if (!FcPatternIterIsValid(source, &iter)) return;
+  FcPatternIterStart(pattern, &iter);
+  if (!FcPatternIterIsValid(pattern, &iter)) return true;
   do {
-    const char* object = FcPatternIterGetObject(source, &iter);
-    const int count = FcPatternIterValueCount(source, &iter);
+    const char* object = FcPatternIterGetObject(pattern, &iter);
+    const int count = FcPatternIterValueCount(pattern, &iter);
     for (int i = 0; i < count; ++i) {
       FcValue value;
       FcValueBinding binding;
-      if (FcPatternIterGetValue(source, &iter, i, &value, &binding) != FcResultMatch) continue;
-      if (binding == FcValueBindingWeak) {
-        FcPatternAddWeak(target, object, value, FcTrue);
-      } else {
-        FcPatternAdd(target, object, value, FcTrue);
+      if (FcPatternIterGetValue(pattern, &iter, i, &value, &binding) != FcResultMatch ||
+          !visit(object, value, binding)) {
+        return false;
       }
     }
-  } while (FcPatternIterNext(source, &iter));
+  } while (FcPatternIterNext(pattern, &iter));
+  return true;
+}
+
+bool addValue(FcPattern* pattern, const char* object, const FcValue& value,
+              FcValueBinding binding) {
+  // fontconfig has no public way to add a value of "same" binding; edits
+  // have resolved every such binding to strong or weak by then.
+  return (binding == FcValueBindingWeak ? FcPatternAddWeak(pattern, object, value, FcTrue)
+                                        : FcPatternAdd(pattern, object, value, FcTrue)) == FcTrue;
+}
+
+void replaceContents(FcPattern* target, const FcPattern* source) {
+  std::vector<std::string> objects;
+  forEachValue(target, [&](const char* object, const FcValue&, FcValueBinding) {
+    if (objects.empty() || objects.back() != object) objects.emplace_back(object);
+    return true;
+  });
+  for (const std::string& object : objects) FcPatternDel(target, object.c_str());
+  forEachValue(source, [&](const char* object, const FcValue& value, FcValueBinding binding) {
+    addValue(target, object, value, binding);
+    return true;
+  });
 }
 
 std::string encoded(const Saved& saved) {

@@ -3,6 +3,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -22,6 +23,15 @@ std::optional<std::string> serialized(const FcPattern* pattern);
 
 // The pattern `serialized` made; null when `text` is not one.
 FcPattern* deserialized(std::string_view text);
+
+// Calls `visit` with every value of `pattern`, in order, until it answers
+// false; whether it never did.
+bool forEachValue(const FcPattern* pattern,
+                  const std::function<bool(const char*, const FcValue&, FcValueBinding)>& visit);
+
+// Appends `value` to `object`'s values with `binding`, strong or weak.
+bool addValue(FcPattern* pattern, const char* object, const FcValue& value,
+              FcValueBinding binding);
 
 // Makes `target` hold exactly the values of `source`, in place.
 void replaceContents(FcPattern* target, const FcPattern* source);

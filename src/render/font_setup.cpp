@@ -221,9 +221,12 @@ detail::FcFontSetHandle shapeableFonts(FcConfig* config) {
         const std::string_view name(reinterpret_cast<const char*>(file));
         if (name.ends_with(".woff") || name.ends_with(".woff2")) continue;
       }
-      if (FcPatternGetString(fonts->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch) continue;
-      const std::string kind = foldedFamily(reinterpret_cast<const char*>(format));
-      if (kind != "truetype" && kind != "cff") continue;
+      // Compared as Pango compares them.
+      if (FcPatternGetString(fonts->fonts[i], FC_FONTFORMAT, 0, &format) != FcResultMatch ||
+          (g_ascii_strcasecmp(reinterpret_cast<const char*>(format), "TrueType") != 0 &&
+           g_ascii_strcasecmp(reinterpret_cast<const char*>(format), "CFF") != 0)) {
+        continue;
+      }
       FcPatternReference(fonts->fonts[i]);
       FcFontSetAdd(result.get(), fonts->fonts[i]);
     }
@@ -268,6 +271,7 @@ struct AnswerState {
   // The page's own configuration, for requests without a saved answer;
   // made when first needed.
   detail::FcConfigHandle page;
+  std::optional<PageConfigText> pageText;  // what `page` was parsed from
   bool pageTried = false;
   std::map<std::string, std::string> requests;
   std::vector<std::string> configFiles;
@@ -288,13 +292,15 @@ AnswerState& answerState() {
 FcConfig* pageConfigLocked(AnswerState& state) {
   if (!state.pageTried) {
     state.pageTried = true;
-    if (const auto text = pageConfigText()) state.page = parsedConfig(text->xml);
+    state.pageText = pageConfigText();
+    if (state.pageText) state.page = parsedConfig(state.pageText->xml);
   }
   return state.page.get();
 }
 
 // The edit with the families no font has left out, when that changes
-// nothing any font choice depends on; else the edit itself.
+// nothing any font choice depends on; else the edit itself, when the
+// stand-in chooses as the page's configuration does; else nothing.
 detail::FcPatternHandle leanerAnswer(AnswerState& state, const FcPattern* edited) {
   detail::FcPatternHandle leaner(FcPatternDuplicate(edited));
   FcPatternDel(leaner.get(), FC_FAMILY);
@@ -307,11 +313,7 @@ detail::FcPatternHandle leanerAnswer(AnswerState& state, const FcPattern* edited
         !state.families.contains(foldedFamily(name))) {
       continue;
     }
-    if (binding == FcValueBindingWeak) {
-      FcPatternAddWeak(leaner.get(), FC_FAMILY, value, FcTrue);
-    } else {
-      FcPatternAdd(leaner.get(), FC_FAMILY, value, FcTrue);
-    }
+    font_answers::addValue(leaner.get(), FC_FAMILY, value, binding);
   }
   const auto truth = choices(state.page.get(), state.pageFonts.get(), edited);
   if (sameChoices(truth, choices(state.standIn, state.standInFonts.get(), leaner.get()))) {
@@ -472,13 +474,13 @@ PangoFcSubstituteFunc fontRequestEditor() {
 void keepFontAnswers(const std::function<void()>& drawSamplePages) {
   setUpFontConfig();
   if (fontMode.load() != FontMode::page || !mayKeepAnswers()) return;
-  const auto text = pageConfigText();
   AnswerState& state = answerState();
   font_answers::Saved saved;
   detail::FcConfigHandle standIn;
   {
     std::lock_guard lock(state.mutex);
     FcConfig* page = pageConfigLocked(state);
+    const std::optional<PageConfigText>& text = state.pageText;
     if (!text || !page) return;
     // The stand-in: every element of the page's configuration but those
     // that edit requests, whose edits the answers hold instead.
