@@ -18,8 +18,8 @@ constexpr std::string_view formatLine = "tamsel font answers 1\n";
 
 // What fontconfig reads from the environment: where the user's files are,
 // and the languages a request gets when it names none.
-constexpr std::array environment{"HOME",   "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                                 "FC_LANG", "LC_ALL",         "LC_CTYPE",      "LANG",
+constexpr std::array environment{"HOME",    "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
+                                 "FC_LANG", "LC_ALL",          "LC_CTYPE",      "LANG",
                                  "LANGUAGE"};
 
 // Doubles in hexadecimal, which reads back bit for bit.
@@ -197,8 +197,8 @@ void appendRecord(std::string& out, std::string_view tag, std::string_view body)
 
 std::optional<std::string> serialized(const FcPattern* pattern) {
   std::string out;
-  const bool whole = forEachValue(
-      pattern, [&](const char* object, const FcValue& value, FcValueBinding binding) {
+  const bool whole =
+      forEachValue(pattern, [&](const char* object, const FcValue& value, FcValueBinding binding) {
         const auto text = valueText(value);
         if (!text || (binding != FcValueBindingStrong && binding != FcValueBindingWeak)) {
           return false;
@@ -294,7 +294,8 @@ std::optional<Saved> decoded(std::string_view text) {
     }
     const std::string_view tag = text.substr(0, space);
     std::size_t length = 0;
-    const auto [end, error] = std::from_chars(text.data() + space + 1, text.data() + lineEnd, length);
+    const auto [end, error] =
+        std::from_chars(text.data() + space + 1, text.data() + lineEnd, length);
     if (error != std::errc() || end != text.data() + lineEnd ||
         length > text.size() - lineEnd - 1 || text.size() - lineEnd - 1 - length < 1 ||
         text[lineEnd + 1 + length] != '\n') {
@@ -347,7 +348,8 @@ std::string signatureOf(const std::vector<std::string>& paths) {
     for (const auto number :
          {static_cast<long long>(status.st_dev), static_cast<long long>(status.st_ino),
           static_cast<long long>(status.st_mode), static_cast<long long>(status.st_size),
-          static_cast<long long>(status.st_mtim.tv_sec), static_cast<long long>(status.st_mtim.tv_nsec),
+          static_cast<long long>(status.st_mtim.tv_sec),
+          static_cast<long long>(status.st_mtim.tv_nsec),
           static_cast<long long>(status.st_ctim.tv_sec),
           static_cast<long long>(status.st_ctim.tv_nsec)}) {
       out.append(" ").append(std::to_string(number));

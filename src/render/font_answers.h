@@ -30,8 +30,7 @@ bool forEachValue(const FcPattern* pattern,
                   const std::function<bool(const char*, const FcValue&, FcValueBinding)>& visit);
 
 // Appends `value` to `object`'s values with `binding`, strong or weak.
-bool addValue(FcPattern* pattern, const char* object, const FcValue& value,
-              FcValueBinding binding);
+bool addValue(FcPattern* pattern, const char* object, const FcValue& value, FcValueBinding binding);
 
 // Makes `target` hold exactly the values of `source`, in place.
 void replaceContents(FcPattern* target, const FcPattern* source);

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "platform/read_file.h"
-#include "platform/unique_fd.h"
 #include "platform/replacement_file.h"
+#include "platform/unique_fd.h"
 #include "render/cairo_canvas.h"
 #include "render/font_answers.h"
 #include "render/fontconfig_xml.h"
@@ -112,7 +112,6 @@ bool hasCacheDirs(FcConfig* config) {
   return any;
 }
 
-
 // The page's configuration as text: fontconfig's main file with its conf.d
 // <include> replaced by the files pages need. Also what that text is made of,
 // for the configuration that stands in for it.
@@ -138,8 +137,7 @@ std::optional<PageConfigText> pageConfigText() {
   const auto include = fontconfig_xml::findConfDirInclude(*conf);
   if (!include) return std::nullopt;
   const std::optional<std::string> dir = configFile(config.get(), include->target.c_str());
-  const std::optional<std::vector<std::string>> files =
-      dir ? confDirFiles(*dir) : std::nullopt;
+  const std::optional<std::vector<std::string>> files = dir ? confDirFiles(*dir) : std::nullopt;
   if (!files) return std::nullopt;
   std::string includes;
   for (const std::string& file : *files) {
@@ -252,7 +250,8 @@ std::vector<detail::FcPatternHandle> choices(FcConfig* config, FcFontSet* fonts,
   FcFontSet* sets[] = {fonts};
   FcResult result;
   out.emplace_back(FcFontSetMatch(config, sets, 1, pattern.get(), &result));
-  detail::FcFontSetHandle sorted(FcFontSetSort(config, sets, 1, pattern.get(), FcTrue, nullptr, &result));
+  detail::FcFontSetHandle sorted(
+      FcFontSetSort(config, sets, 1, pattern.get(), FcTrue, nullptr, &result));
   for (int i = 0; sorted && i < sorted->nfont; ++i) {
     out.emplace_back(FcFontRenderPrepare(config, pattern.get(), sorted->fonts[i]));
   }
@@ -512,7 +511,8 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
     saved.configFiles = strings(FcConfigGetConfigFiles(page));
     for (const std::string& file : saved.configFiles) {
       struct stat status {};
-      if (!known.contains(file) && (::stat(file.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+      if (!known.contains(file) &&
+          (::stat(file.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
         return;
       }
     }
@@ -533,8 +533,8 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
     }
     for (int i = 0; i < state.pageFonts->nfont; ++i) {
       FcChar8* family = nullptr;
-      for (int j = 0; FcPatternGetString(state.pageFonts->fonts[i], FC_FAMILY, j, &family) ==
-                      FcResultMatch;
+      for (int j = 0;
+           FcPatternGetString(state.pageFonts->fonts[i], FC_FAMILY, j, &family) == FcResultMatch;
            ++j) {
         state.families.insert(foldedFamily(reinterpret_cast<const char*>(family)));
       }

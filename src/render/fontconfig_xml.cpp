@@ -194,7 +194,7 @@ bool editsRequests(std::string_view name, std::string_view tagText) {
 
 std::optional<std::string> withoutRequestEdits(std::string_view conf) {
   std::string kept;
-  int depth = 0;           // 1 inside the root
+  int depth = 0;  // 1 inside the root
   std::size_t elementStart = 0;
   bool dropping = false;
   for (std::size_t open = conf.find('<'); open != std::string_view::npos;
