@@ -144,41 +144,53 @@ Confinement drawerConfinement(const std::vector<std::string>& readablePaths) {
   return confinement;
 }
 
+namespace {
+
+// Draws pages of every style at the sizes hosts ask for, for the font
+// requests they make.
+void drawSamplePages() {
+  // Every style a page has, and text that wraps and is cut short.
+  MarkdownSkim sample;
+  sample.title = "Sample page of every style";
+  sample.blocks = {MarkdownSkim::Block::heading("A heading"),
+                   MarkdownSkim::Block::body("Body text long enough to wrap onto a second line "
+                                             "and to be cut off at the foot of the page."),
+                   MarkdownSkim::Block::bullet("An item"),
+                   MarkdownSkim::Block::mono({"int main() { return \"0\"; }"})};
+  // Text the page's own fonts lack sends Pango to other fonts, each
+  // asked for by name and size: one page per style, so none is cut.
+  constexpr const char* otherScripts =
+      "\u00e9\u03a9\u0416 \u05d0 \u0627 \u0905 \u0e01 \u6f22\u3042\u30a2 \ud55c "
+      "\u2192\u2211 \U0001f331\u2728";
+  std::vector<MarkdownSkim> pages{sample};
+  for (const MarkdownSkim::Block& block :
+       {MarkdownSkim::Block::heading(otherScripts), MarkdownSkim::Block::body(otherScripts),
+        MarkdownSkim::Block::bullet(otherScripts), MarkdownSkim::Block::mono({otherScripts})}) {
+    MarkdownSkim page;
+    page.title = otherScripts;
+    page.blocks = {block};
+    pages.push_back(std::move(page));
+  }
+  // The sizes hosts ask for: freedesktop's four, square. Only the layout
+  // asks for fonts, so the pages are drawn onto a single pixel.
+  const detail::CairoSurfaceHandle pixel(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
+  for (const double side : {128.0, 256.0, 512.0, 1024.0}) {
+    for (const MarkdownSkim& page : pages) {
+      const ThumbnailReply reply = replyForSkim(page, {side, side}, {0, 0});
+      paintSurface(pixel.get(), reply.contextSize.height,
+                   [&](Canvas& canvas) { reply.drawingBlock(canvas); });
+    }
+  }
+}
+
+}  // namespace
+
 void keepFontAnswersForPages() {
-  keepFontAnswers([] {
-    // Every style a page has, and text that wraps and is cut short.
-    MarkdownSkim sample;
-    sample.title = "Sample page of every style";
-    sample.blocks = {MarkdownSkim::Block::heading("A heading"),
-                     MarkdownSkim::Block::body("Body text long enough to wrap onto a second line "
-                                               "and to be cut off at the foot of the page."),
-                     MarkdownSkim::Block::bullet("An item"),
-                     MarkdownSkim::Block::mono({"int main() { return \"0\"; }"})};
-    // Text the page's own fonts lack sends Pango to other fonts, each
-    // asked for by name and size: one page per style, so none is cut.
-    constexpr const char* otherScripts =
-        "\u00e9\u03a9\u0416 \u05d0 \u0627 \u0905 \u0e01 \u6f22\u3042\u30a2 \ud55c "
-        "\u2192\u2211 \U0001f331\u2728";
-    std::vector<MarkdownSkim> pages{sample};
-    for (const MarkdownSkim::Block& block :
-         {MarkdownSkim::Block::heading(otherScripts), MarkdownSkim::Block::body(otherScripts),
-          MarkdownSkim::Block::bullet(otherScripts), MarkdownSkim::Block::mono({otherScripts})}) {
-      MarkdownSkim page;
-      page.title = otherScripts;
-      page.blocks = {block};
-      pages.push_back(std::move(page));
-    }
-    // The sizes hosts ask for: freedesktop's four, square. Only the layout
-    // asks for fonts, so the pages are drawn onto a single pixel.
-    const detail::CairoSurfaceHandle pixel(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1));
-    for (const double side : {128.0, 256.0, 512.0, 1024.0}) {
-      for (const MarkdownSkim& page : pages) {
-        const ThumbnailReply reply = replyForSkim(page, {side, side}, {0, 0});
-        paintSurface(pixel.get(), reply.contextSize.height,
-                     [&](Canvas& canvas) { reply.drawingBlock(canvas); });
-      }
-    }
-  });
+  keepFontAnswers(drawSamplePages);
+}
+
+std::string keepSystemFontAnswersForPages() {
+  return keepSystemFontAnswers(drawSamplePages);
 }
 
 void becomeDrawer(const std::vector<std::string>& readablePaths) {

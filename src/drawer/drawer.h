@@ -28,6 +28,11 @@ void becomeDrawer(const std::vector<std::string>& readablePaths);
 // before becomeDrawer, which leaves no cache writable.
 void keepFontAnswersForPages();
 
+// The same for every user of the system, kept below the program's prefix
+// for processes that cannot read the system's font configuration (see
+// keepSystemFontAnswers). An error message, or empty.
+std::string keepSystemFontAnswersForPages();
+
 // What becomeDrawer confines the process to, descriptors aside.
 Confinement drawerConfinement(const std::vector<std::string>& readablePaths);
 

@@ -274,6 +274,8 @@ std::string encoded(const Saved& saved) {
   for (const std::string& path : saved.watched) appendRecord(out, "watch", path);
   for (const std::string& path : saved.configFiles) appendRecord(out, "file", path);
   appendRecord(out, "configuration", saved.configuration);
+  if (!saved.pageConfiguration.empty()) appendRecord(out, "page", saved.pageConfiguration);
+  if (!saved.fonts.empty()) appendRecord(out, "fonts", saved.fonts);
   for (const auto& [request, answer] : saved.requests) {
     appendRecord(out, "request", request);
     appendRecord(out, "answer", answer);
@@ -311,6 +313,10 @@ std::optional<Saved> decoded(std::string_view text) {
       saved.configFiles.push_back(std::move(body));
     } else if (tag == "configuration") {
       saved.configuration = std::move(body);
+    } else if (tag == "page") {
+      saved.pageConfiguration = std::move(body);
+    } else if (tag == "fonts") {
+      saved.fonts = std::move(body);
     } else if (tag == "request" && !request) {
       request = std::move(body);
     } else if (tag == "answer" && request) {

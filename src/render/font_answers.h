@@ -39,11 +39,16 @@ void replaceContents(FcPattern* target, const FcPattern* source);
 // which leaves requests as they are, and the system's edit of each request
 // seen. `signature` describes the files and settings they were derived
 // from; `configFiles` are those to read should a request not be among them.
+// Answers kept for every user of the system also hold the system's own
+// configuration as one text (`pageConfiguration`), for processes that
+// cannot read its files, and `fonts`, the fonts they were derived with.
 struct Saved {
   std::string signature;
   std::vector<std::string> watched;
   std::vector<std::string> configFiles;
   std::string configuration;
+  std::string pageConfiguration;
+  std::string fonts;
   std::map<std::string, std::string> requests;
 };
 

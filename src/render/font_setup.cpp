@@ -124,7 +124,7 @@ struct PageConfigText {
 
 constexpr std::string_view confDirMarker = "<tamsel-conf-d/>";
 
-std::optional<PageConfigText> pageConfigText() {
+std::optional<PageConfigText> pageConfigText(bool* missing = nullptr) {
   if (std::any_of(fullConfigVariables.begin(), fullConfigVariables.end(),
                   [](const char* name) { return std::getenv(name) != nullptr; })) {
     return std::nullopt;
@@ -133,7 +133,10 @@ std::optional<PageConfigText> pageConfigText() {
   if (!config) return std::nullopt;
   const std::optional<std::string> mainPath = configFile(config.get(), nullptr);
   std::optional<std::string> conf = mainPath ? readFile(*mainPath) : std::nullopt;
-  if (!conf) return std::nullopt;
+  if (!conf) {
+    if (missing) *missing = !mainPath || ::access(mainPath->c_str(), F_OK) != 0;
+    return std::nullopt;
+  }
   const auto include = fontconfig_xml::findConfDirInclude(*conf);
   if (!include) return std::nullopt;
   const std::optional<std::string> dir = configFile(config.get(), include->target.c_str());
@@ -188,6 +191,20 @@ std::optional<std::string> answersPath() {
   return dir + "/tamsel-thumbnail/font-answers-" + program_invocation_short_name;
 }
 
+// Where the answers kept for every user lie: below the program's own
+// prefix, as what a sandbox showing only /usr can read.
+std::optional<std::string> systemAnswersPath() {
+  char self[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::nullopt;
+  const std::string path(self, static_cast<std::size_t>(length));
+  return path.substr(0, path.rfind('/') + 1) + TAMSEL_FONT_ANSWERS_FROM_BINDIR + "/font-answers-" +
+         program_invocation_short_name;
+}
+
+// Set while answers are derived for every user: no user's own are used.
+std::atomic<bool> forEveryone{false};
+
 // A file of answers is small; one far larger is not ours to trust.
 constexpr std::size_t answersFileLimit = 8 << 20;
 
@@ -232,6 +249,22 @@ detail::FcFontSetHandle shapeableFonts(FcConfig* config) {
   return result;
 }
 
+// The fonts of `fonts` as text that changes when one is added, removed or
+// changed.
+std::string fontsFingerprint(FcFontSet* fonts) {
+  std::string out;
+  for (int i = 0; fonts && i < fonts->nfont; ++i) {
+    FcChar8* file = nullptr;
+    int index = 0;
+    FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file);
+    FcPatternGetInteger(fonts->fonts[i], FC_INDEX, 0, &index);
+    out += file ? reinterpret_cast<const char*>(file) : "";
+    out +=
+        ' ' + std::to_string(index) + ' ' + std::to_string(FcPatternHash(fonts->fonts[i])) + '\n';
+  }
+  return out;
+}
+
 bool sameFonts(FcFontSet* a, FcFontSet* b) {
   if (a->nfont != b->nfont) return false;
   for (int i = 0; i < a->nfont; ++i) {
@@ -272,6 +305,11 @@ struct AnswerState {
   detail::FcConfigHandle page;
   std::optional<PageConfigText> pageText;  // what `page` was parsed from
   bool pageTried = false;
+  // Whether fontconfig's own main file is nowhere to be read.
+  bool pageMissing = false;
+  // The configuration kept with the answers for every user, when the
+  // system's files cannot be read.
+  std::string keptPage;
   std::map<std::string, std::string> requests;
   std::vector<std::string> configFiles;
   // While answers are being derived: the stand-in configuration, its fonts
@@ -291,7 +329,11 @@ AnswerState& answerState() {
 FcConfig* pageConfigLocked(AnswerState& state) {
   if (!state.pageTried) {
     state.pageTried = true;
-    state.pageText = pageConfigText();
+    if (!state.keptPage.empty()) {
+      state.page = parsedConfig(state.keptPage);
+      return state.page.get();
+    }
+    state.pageText = pageConfigText(&state.pageMissing);
     if (state.pageText) state.page = parsedConfig(state.pageText->xml);
   }
   return state.page.get();
@@ -393,15 +435,19 @@ std::vector<std::string> watchedPaths(FcConfig* page, const PageConfigText& text
   return paths;
 }
 
-std::optional<font_answers::Saved> savedAnswers() {
-  const std::optional<std::string> path = answersPath();
-  UniqueFd fd(path ? ::open(path->c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW) : -1);
+std::optional<font_answers::Saved> readAnswers(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
   if (!fd) return std::nullopt;
   std::string text;
   if (readUpTo(fd.get(), text, answersFileLimit) != 0 || text.size() == answersFileLimit) {
     return std::nullopt;
   }
-  std::optional<font_answers::Saved> saved = font_answers::decoded(text);
+  return font_answers::decoded(text);
+}
+
+std::optional<font_answers::Saved> savedAnswers() {
+  const std::optional<std::string> path = answersPath();
+  std::optional<font_answers::Saved> saved = path ? readAnswers(*path) : std::nullopt;
   if (!saved || saved->signature != font_answers::signatureOf(saved->watched)) return std::nullopt;
   return saved;
 }
@@ -430,6 +476,33 @@ bool setUpFromAnswers() {
   return true;
 }
 
+// The answers kept for every user, where the system's configuration cannot
+// be read (GNOME's thumbnail sandbox shows /usr but not /etc): they hold
+// while the fonts are those they were derived with, and that configuration,
+// kept with them, answers what they do not. Nothing of the user's own
+// configuration or fonts is in them; such a sandbox shows neither.
+bool setUpFromSystemAnswers() {
+  const std::optional<std::string> path = systemAnswersPath();
+  std::optional<font_answers::Saved> saved = path ? readAnswers(*path) : std::nullopt;
+  if (!saved || saved->pageConfiguration.empty()) return false;
+  AnswerState& state = answerState();
+  std::lock_guard lock(state.mutex);
+  state.keptPage = std::move(saved->pageConfiguration);
+  state.pageTried = false;
+  detail::FcConfigHandle standIn = parsedConfig(saved->configuration);
+  if (standIn && fontsFingerprint(shapeableFonts(standIn.get()).get()) == saved->fonts &&
+      FcConfigSetCurrent(standIn.get()) == FcTrue) {
+    state.requests = std::move(saved->requests);
+    fontMode.store(FontMode::answers);
+    return true;
+  }
+  if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
+    fontMode.store(FontMode::page);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 namespace detail {
@@ -454,13 +527,17 @@ void setUpFontConfig() {
     // Loaded here rather than by Pango's first font map, so that nothing
     // else asks fontconfig while it is still loading.
     if (systemConfigKept.load(std::memory_order_relaxed)) return FcInit() == FcTrue;
-    if (setUpFromAnswers()) return true;
-    AnswerState& state = answerState();
-    std::lock_guard lock(state.mutex);
-    if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
-      fontMode.store(FontMode::page);
-      return true;
+    if (!forEveryone.load() && setUpFromAnswers()) return true;
+    {
+      AnswerState& state = answerState();
+      std::lock_guard lock(state.mutex);
+      if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
+        fontMode.store(FontMode::page);
+        return true;
+      }
+      if (!state.pageMissing) return FcInit() == FcTrue;
     }
+    if (!forEveryone.load() && setUpFromSystemAnswers()) return true;
     return FcInit() == FcTrue;
   }();
   (void)ready;
@@ -470,9 +547,13 @@ PangoFcSubstituteFunc fontRequestEditor() {
   return fontMode.load() == FontMode::answers ? &answerRequest : nullptr;
 }
 
-void keepFontAnswers(const std::function<void()>& drawSamplePages) {
-  setUpFontConfig();
-  if (fontMode.load() != FontMode::page || !mayKeepAnswers()) return;
+namespace {
+
+// Derives the answers of every request `drawSamplePages` makes under the
+// page's configuration, checking each against it; for every user of the
+// system, with that configuration as one text and the fonts they hold.
+std::optional<font_answers::Saved> derivedAnswers(const std::function<void()>& drawSamplePages,
+                                                  bool everyone) {
   AnswerState& state = answerState();
   font_answers::Saved saved;
   detail::FcConfigHandle standIn;
@@ -480,24 +561,35 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
     std::lock_guard lock(state.mutex);
     FcConfig* page = pageConfigLocked(state);
     const std::optional<PageConfigText>& text = state.pageText;
-    if (!text || !page) return;
+    if (!text || !page) return std::nullopt;
     // The stand-in: every element of the page's configuration but those
     // that edit requests, whose edits the answers hold instead.
     std::optional<std::string> main = fontconfig_xml::withoutRequestEdits(text->mainText);
     std::string files;
+    std::string whole;
     for (const std::string& file : text->files) {
       const std::optional<std::string> conf = readFile(file);
       const std::optional<std::string> kept =
           conf ? fontconfig_xml::withoutRequestEdits(*conf) : std::nullopt;
-      if (!kept) return;
+      const std::optional<std::string> all =
+          conf && everyone ? fontconfig_xml::withoutIncludes(*conf) : std::string();
+      if (!kept || !all) return std::nullopt;
       files += *kept;
+      whole += *all;
     }
     const auto marker = main ? main->find(confDirMarker) : std::string::npos;
-    if (marker == std::string::npos) return;
+    if (marker == std::string::npos) return std::nullopt;
     main->replace(marker, confDirMarker.size(), files);
     saved.configuration = "<?xml version=\"1.0\"?>\n<fontconfig>\n" + *main + "\n</fontconfig>\n";
+    if (everyone) {
+      // The page's configuration with its files' elements in place of
+      // their <include>s: the files may not be there to read.
+      saved.pageConfiguration = text->mainText;
+      saved.pageConfiguration.replace(text->mainText.find(confDirMarker), confDirMarker.size(),
+                                      whole);
+    }
     standIn = parsedConfig(saved.configuration);
-    if (!standIn) return;
+    if (!standIn) return std::nullopt;
     // Files the page's configuration read beyond those above (a user's own)
     // could hold edits the stand-in lacks.
     std::set<std::string> known{text->mainPath};
@@ -513,7 +605,7 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
       struct stat status {};
       if (!known.contains(file) &&
           (::stat(file.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
-        return;
+        return std::nullopt;
       }
     }
     // Answering a request anew reads the main file and lists conf.d.
@@ -529,8 +621,9 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
     if (!sameFonts(state.pageFonts.get(), state.standInFonts.get()) ||
         strings(FcConfigGetFontDirs(page)) != strings(FcConfigGetFontDirs(standIn.get())) ||
         strings(FcConfigGetCacheDirs(page)) != strings(FcConfigGetCacheDirs(standIn.get()))) {
-      return;
+      return std::nullopt;
     }
+    if (everyone) saved.fonts = fontsFingerprint(state.standInFonts.get());
     for (int i = 0; i < state.pageFonts->nfont; ++i) {
       FcChar8* family = nullptr;
       for (int j = 0;
@@ -544,7 +637,7 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
     state.configFiles = saved.configFiles;
     state.standIn = standIn.get();
     state.recording = true;
-    if (FcConfigSetCurrent(standIn.get()) != FcTrue) return;
+    if (FcConfigSetCurrent(standIn.get()) != FcTrue) return std::nullopt;
     fontMode.store(FontMode::answers);
   }
   // A thread of its own, so that the pages are drawn with font maps made
@@ -554,8 +647,49 @@ void keepFontAnswers(const std::function<void()>& drawSamplePages) {
   state.recording = false;
   state.standIn = nullptr;
   saved.requests = state.requests;
-  ReplacementFile file(*answersPath(), 0600);
-  if (file.open() == 0) file.commit(font_answers::encoded(saved));
+  return saved;
+}
+
+}  // namespace
+
+void keepFontAnswers(const std::function<void()>& drawSamplePages) {
+  setUpFontConfig();
+  if (fontMode.load() != FontMode::page || !mayKeepAnswers()) return;
+  if (const std::optional<font_answers::Saved> saved = derivedAnswers(drawSamplePages, false)) {
+    ReplacementFile file(*answersPath(), 0600);
+    if (file.open() == 0) file.commit(font_answers::encoded(*saved));
+  }
+}
+
+std::string keepSystemFontAnswers(const std::function<void()>& drawSamplePages) {
+  const std::optional<std::string> path = systemAnswersPath();
+  if (!path) return "cannot tell where this program is installed";
+  forEveryone.store(true);
+  setUpFontConfig();
+  if (fontMode.load() != FontMode::page) {
+    return "the system's font configuration cannot be read as pages need it";
+  }
+  std::optional<font_answers::Saved> saved = derivedAnswers(drawSamplePages, true);
+  if (!saved) return "the system's font configuration gives answers that cannot be kept";
+  // Answers derived under another locale, for the same configuration and
+  // fonts, are kept beside these: a request names its language.
+  if (const std::optional<font_answers::Saved> earlier = readAnswers(*path)) {
+    if (earlier->configuration == saved->configuration &&
+        earlier->pageConfiguration == saved->pageConfiguration && earlier->fonts == saved->fonts) {
+      saved->requests.insert(earlier->requests.begin(), earlier->requests.end());
+    }
+  }
+  std::error_code error;
+  std::filesystem::create_directories(path->substr(0, path->rfind('/')), error);
+  if (error) return "cannot make the folder of " + *path + ": " + error.message();
+  ReplacementFile file(*path, 0644);
+  if (const int failed = file.open()) {
+    return "cannot write " + *path + ": " + std::generic_category().message(failed);
+  }
+  if (const int failed = file.commit(font_answers::encoded(*saved))) {
+    return "cannot write " + *path + ": " + std::generic_category().message(failed);
+  }
+  return {};
 }
 
 std::vector<std::string> fontConfigPaths(bool configuration) {

@@ -55,6 +55,16 @@ void preparePageFonts(double width, const std::function<bool()>& enough = {});
 // cannot be written. Call before confining the process.
 void keepFontAnswers(const std::function<void()>& drawSamplePages);
 
+// Derives those answers for every user of the system, from the system's
+// configuration alone, and keeps them with that configuration below the
+// program's prefix (PREFIX/lib/tamsel-thumbnail), where processes that cannot
+// read the configuration itself find them: those in GNOME's thumbnail
+// sandbox, which shows /usr but not /etc. Answers kept there under another
+// locale for the same configuration and fonts stay. Call once per process,
+// before anything else sets up fonts, with no user's settings in the
+// environment (HOME, XDG_*). An error message, or empty.
+std::string keepSystemFontAnswers(const std::function<void()>& drawSamplePages);
+
 // What every font map that lays out pages must edit requests with
 // (pango_fc_font_map_set_default_substitute), or null.
 PangoFcSubstituteFunc fontRequestEditor();

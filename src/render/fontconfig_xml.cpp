@@ -190,9 +190,13 @@ bool editsRequests(std::string_view name, std::string_view tagText) {
   return target.empty() || target == "pattern";
 }
 
-}  // namespace
+bool includesOrDescribes(std::string_view name, std::string_view) {
+  return name == "include" || name == "description";
+}
 
-std::optional<std::string> withoutRequestEdits(std::string_view conf) {
+// The elements below the root of `conf` but those `drops`, each as written.
+std::optional<std::string> elementsBut(std::string_view conf,
+                                       bool (*drops)(std::string_view, std::string_view)) {
   std::string kept;
   int depth = 0;  // 1 inside the root
   std::size_t elementStart = 0;
@@ -216,7 +220,7 @@ std::optional<std::string> withoutRequestEdits(std::string_view conf) {
       if (depth == 0 && tag->name != "fontconfig") return std::nullopt;
       if (depth == 1) {
         elementStart = open;
-        dropping = editsRequests(tag->name, tagText);
+        dropping = drops(tag->name, tagText);
         if (!dropping && attribute(tagText, "prefix") == "relative") return std::nullopt;
         if (tag->empty) {
           if (!dropping) kept.append(tagText);
@@ -231,6 +235,16 @@ std::optional<std::string> withoutRequestEdits(std::string_view conf) {
     open = tag->end;
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> withoutRequestEdits(std::string_view conf) {
+  return elementsBut(conf, editsRequests);
+}
+
+std::optional<std::string> withoutIncludes(std::string_view conf) {
+  return elementsBut(conf, includesOrDescribes);
 }
 
 std::vector<std::string> namedPaths(std::string_view conf) {

@@ -43,6 +43,12 @@ std::optional<ConfDirInclude> findConfDirInclude(std::string_view fontsConf);
 // file, which a copy parsed from memory lacks.
 std::optional<std::string> withoutRequestEdits(std::string_view conf);
 
+// Every element below the root of a configuration file but <include> and
+// <description>, each as written, in order: what the file itself says, for
+// a copy that must not depend on other files. None as for
+// withoutRequestEdits.
+std::optional<std::string> withoutIncludes(std::string_view conf);
+
 // The paths a configuration file's <dir>, <cachedir> and <include> elements
 // name, as written: "xdg:" before one with prefix="xdg".
 std::vector<std::string> namedPaths(std::string_view conf);

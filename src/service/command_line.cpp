@@ -16,7 +16,6 @@
 namespace tamsel {
 namespace {
 
-
 constexpr std::string_view usage =
     R"(Usage: tamsel-thumbnail [-s SIZE] INPUT OUTPUT
        tamsel-thumbnail --skim INPUT
@@ -35,6 +34,7 @@ Draws a thumbnail page of a Markdown or plain-text document.
                    folder, recursed) in each flavor of LIST, comma-separated:
                    normal, large (default), x-large, xx-large; -j N workers
                    (default: one per core); --force: redo fresh and failed
+  --keep-font-answers  (root) keep the system's font answers for GNOME's sandbox
   --               end of options (for file names starting with "-")
   -h, --help, --version    show this text or the version
 
@@ -76,7 +76,8 @@ enum Actions : unsigned {
   drawing = 1u << 0,
   skimming = 1u << 1,
   caching = 1u << 2,
-  anyAction = drawing | skimming | caching,
+  keeping = 1u << 3,
+  anyAction = drawing | skimming | caching | keeping,
 };
 
 unsigned bitOf(Action action) {
@@ -87,6 +88,8 @@ unsigned bitOf(Action action) {
       return skimming;
     case Action::cache:
       return caching;
+    case Action::keepFontAnswers:
+      return keeping;
     case Action::help:
     case Action::version:
       break;
@@ -125,7 +128,9 @@ std::optional<std::string> setMinimum(CommandLine& line, std::string_view name,
 
 std::optional<std::string> chooseAction(CommandLine& line, Action action) {
   if (line.action != Action::thumbnail && line.action != action) {
-    return "--skim and --cache cannot be used together (try --help)";
+    return line.action == Action::keepFontAnswers || action == Action::keepFontAnswers
+               ? "--keep-font-answers goes alone (try --help)"
+               : "--skim and --cache cannot be used together (try --help)";
   }
   line.action = action;
   return std::nullopt;
@@ -137,6 +142,10 @@ std::optional<std::string> chooseSkim(CommandLine& line, std::string_view, std::
 
 std::optional<std::string> chooseCache(CommandLine& line, std::string_view, std::string_view) {
   return chooseAction(line, Action::cache);
+}
+
+std::optional<std::string> chooseKeep(CommandLine& line, std::string_view, std::string_view) {
+  return chooseAction(line, Action::keepFontAnswers);
 }
 
 std::optional<std::string> setFlavors(CommandLine& line, std::string_view, std::string_view value) {
@@ -190,6 +199,7 @@ constexpr Option options[] = {
     {"--flavor",   "",    true,  caching,   setFlavors},
     {"--jobs",     "-j",  true,  caching,   setJobs},
     {"--force",    "",    false, caching,   setForce},
+    {"--keep-font-answers", "", false, keeping, chooseKeep},
     {"--help",     "-h",  false, anyAction, nothing},
     {"--version",  "",    false, anyAction, nothing},
 };
@@ -208,7 +218,9 @@ const Option* findOption(std::string_view name) {
 std::string misplaced(const Option& option, std::string_view spelled, Action action) {
   if (option.actions == caching) return "option " + std::string(spelled) + " needs --cache";
   return "option " + std::string(spelled) + " cannot be used with " +
-         (action == Action::cache ? "--cache" : "--skim");
+         (action == Action::cache             ? "--cache"
+          : action == Action::keepFontAnswers ? "--keep-font-answers"
+                                              : "--skim");
 }
 
 std::optional<Action> askedForHelp(std::span<const char* const> args) {
@@ -230,6 +242,9 @@ std::optional<std::string> takeOperands(CommandLine& line,
     case Action::skim:
       if (operands.size() != 1) return "--skim takes exactly one INPUT (try --help)";
       line.input = operands[0];
+      return std::nullopt;
+    case Action::keepFontAnswers:
+      if (!operands.empty()) return "--keep-font-answers takes no arguments (try --help)";
       return std::nullopt;
     case Action::thumbnail:
       break;

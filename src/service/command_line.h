@@ -7,8 +7,8 @@
 #include <string_view>
 #include <variant>
 
-#include "drawer/thumbnail_size.h"
 #include "drawer/drawer_protocol.h"
+#include "drawer/thumbnail_size.h"
 #include "service/cache/cache_options.h"
 
 namespace tamsel {
@@ -22,7 +22,7 @@ constexpr double pageSideLimit = 4'096;
 // Square maximum used when no size is given, as thumbnail hosts expect.
 constexpr double defaultThumbnailSide = 256;
 
-enum class Action { thumbnail, skim, cache, help, version };
+enum class Action { thumbnail, skim, cache, keepFontAnswers, help, version };
 
 // What one command line asks for. `input` is as given (a path or a URL), set
 // for Action::thumbnail and Action::skim; `output` only for Action::thumbnail;

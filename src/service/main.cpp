@@ -19,6 +19,7 @@
 #include <utility>
 #include <variant>
 
+#include "drawer/drawer.h"
 #include "drawer/drawer_client.h"
 #include "platform/confinement.h"
 #include "platform/document_head.h"
@@ -129,6 +130,16 @@ int drawThumbnail(const CommandLine& line, const std::string& path, const Unique
   return 0;
 }
 
+// For every user: from the system's configuration and fonts alone, so
+// nothing of whoever runs it (root's own fonts.conf, say) is kept.
+int keepSystemFontAnswers() {
+  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+    ::unsetenv(name);
+  }
+  const std::string error = keepSystemFontAnswersForPages();
+  return error.empty() ? 0 : fail("cannot keep font answers: " + error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +162,8 @@ int main(int argc, char** argv) {
                       [](const DocumentList&, const std::string& cacheHome) {
                         confine(cacheConfinement(cacheHome, drawerProgramPath()));
                       });
+    case Action::keepFontAnswers:
+      return keepSystemFontAnswers();
     case Action::skim:
     case Action::thumbnail:
       break;

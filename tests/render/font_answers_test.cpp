@@ -65,6 +65,8 @@ TEST(FontAnswers, SavedAnswersReadBackAndCutOnesDoNot) {
                             .watched = {"/etc/fonts/fonts.conf"},
                             .configFiles = {"/etc/fonts"},
                             .configuration = "<fontconfig/>",
+                            .pageConfiguration = "<fontconfig><dir>/f</dir></fontconfig>\n",
+                            .fonts = "/f/a.ttf 0 123\n",
                             .requests = {{"key 1\n", "answer\n"}, {"", "empty key"}}};
   const std::string text = font_answers::encoded(saved);
   const auto back = font_answers::decoded(text);
@@ -73,6 +75,8 @@ TEST(FontAnswers, SavedAnswersReadBackAndCutOnesDoNot) {
   EXPECT_EQ(back->watched, saved.watched);
   EXPECT_EQ(back->configFiles, saved.configFiles);
   EXPECT_EQ(back->configuration, saved.configuration);
+  EXPECT_EQ(back->pageConfiguration, saved.pageConfiguration);
+  EXPECT_EQ(back->fonts, saved.fonts);
   EXPECT_EQ(back->requests, saved.requests);
   for (std::size_t cut = 0; cut < text.size(); cut += 7) {
     const auto partial = font_answers::decoded(text.substr(0, cut));
@@ -118,6 +122,15 @@ TEST(FontconfigXml, KeepsWhatActsOnFontsAndDropsRequestEdits) {
       {"<fontconfig><match target=\"font\">", nullptr},
       {"<other/>", nullptr},
   };
+  // A copy standing on its own keeps every request edit and drops only what
+  // reads other files.
+  EXPECT_EQ(fontconfig_xml::withoutIncludes(cases[0].conf),
+            "<alias><family>serif</family><prefer><family>X</family></prefer></alias>"
+            "<match><edit name=\"a\"><int>1</int></edit></match>"
+            "<match target='pattern'><test name=\"b\"><int>1</int></test></match>"
+            "<match target=\"font\"><edit name=\"c\"><bool>true</bool></edit></match>"
+            "<selectfont><rejectfont><glob>*.pcf</glob></rejectfont></selectfont>"
+            "<dir prefix=\"xdg\">fonts</dir><cachedir/>");
   for (const Case& c : cases) {
     const auto kept = fontconfig_xml::withoutRequestEdits(c.conf);
     if (c.kept) {

@@ -7,6 +7,9 @@ what `--cache` wrote:
     failure) rather than draw an empty page. Skipped when not root: the
     prefix must lie below /usr, the only tree GNOME's thumbnail sandbox
     exposes;
+  * inside the factory's sandbox, which hides the font configuration, the
+    installed program draws with the system's fonts once it has kept their
+    answers (`--keep-font-answers`), pixel for pixel as outside it;
   * PROGRAM confines itself inside a sandbox made as the factory's is;
   * the factory finds what `PROGRAM --cache` wrote, at each size of one run
     and under the path browsed (through a symbolic link to the tree, as a
@@ -30,11 +33,13 @@ PREFIX = None
 
 
 def setUpModule():
-    global PREFIX, Gio, GLib, GnomeDesktop
+    global PREFIX, Gio, GLib, GdkPixbuf, GnomeDesktop
     if os.geteuid() == 0:
         PREFIX = driver.install(None, CMAKE, BUILD, where="/usr/local")
     driver.host_home(None, PREFIX)
-    from gi.repository import Gio, GLib
+    import gi
+    gi.require_version("GdkPixbuf", "2.0")
+    from gi.repository import Gio, GLib, GdkPixbuf
     GnomeDesktop, _ = driver.gnome_desktop()
     if GnomeDesktop is None:
         raise ImportError("no GnomeDesktop typelib (gir1.2-gnomedesktop-3.0 or -4.0)")
@@ -70,6 +75,27 @@ class GnomeFactory(unittest.TestCase):
                               "a FIFO was drawn as a page")
         except GLib.Error:
             pass
+
+    def test_draws_with_the_systems_fonts_inside_the_sandbox(self):
+        # The sandbox hides /etc/fonts: without the answers kept below the
+        # prefix, fontconfig's fallback draws every family in one font.
+        if PREFIX is None:
+            self.skipTest("installing below /usr needs root")
+        program = os.path.join(PREFIX, "bin/tamsel-thumbnail")
+        done = driver.run(program, "--keep-font-answers")
+        self.assertEqual((done.returncode, done.stderr), (0, b""))
+        scratch = driver.scratch(self, "tamsel-gnome-fonts-")
+        for name in ("readme.md", "teriyaki-ja.md", "garden-planner.md"):
+            path = os.path.join(SAMPLES, name)
+            boxed = factory().generate_thumbnail(uri(path), "text/markdown", None)
+            drawn = os.path.join(scratch, name + ".png")
+            done = driver.run(program, "-s", "256", path, drawn)
+            self.assertEqual(done.returncode, 0, done.stderr)
+            host = GdkPixbuf.Pixbuf.new_from_file(drawn)
+            self.assertEqual((boxed.get_width(), boxed.get_height(), boxed.get_has_alpha()),
+                             (host.get_width(), host.get_height(), host.get_has_alpha()), name)
+            self.assertTrue(boxed.get_pixels() == host.get_pixels(),
+                            "%s: drawn otherwise in the sandbox than outside it" % name)
 
     def test_confines_itself_inside_the_sandbox(self):
         # bwrap makes new namespaces and sets no_new_privs, as in the
@@ -125,4 +151,5 @@ class GnomeFactory(unittest.TestCase):
 if __name__ == "__main__":
     CMAKE, BUILD, PROGRAM = driver.arguments(3)
     PROGRAM = os.path.abspath(PROGRAM)
+    SAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../data/samples")
     driver.main()
