@@ -70,6 +70,9 @@ void checkLine(const CommandLine& line) {
       require(!line.cache.paths.empty() && !line.cache.flavors.empty(), "cache with nothing");
       require(line.cache.jobs <= maxCacheJobs, "more than maxCacheJobs");
       break;
+    case Action::keepFontAnswers:
+      require(line.input.empty() && line.output.empty(), "--keep-font-answers took arguments");
+      break;
     case Action::skim:
     case Action::help:
     case Action::version:
