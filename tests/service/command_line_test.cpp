@@ -45,9 +45,10 @@ std::string parsed(const std::string& args) {
     return text.str();
   }
   if (line.action != Action::thumbnail) {
-    return line.action == Action::skim   ? "skim " + line.input
-           : line.action == Action::help ? "help"
-                                         : "version";
+    return line.action == Action::skim              ? "skim " + line.input
+           : line.action == Action::keepFontAnswers ? "keep font answers"
+           : line.action == Action::help            ? "help"
+                                                    : "version";
   }
   std::ostringstream out;
   out << line.maximum.width << "x" << line.maximum.height << " min " << line.minimum.width << "x"
