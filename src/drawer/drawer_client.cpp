@@ -20,6 +20,7 @@
 #include <utility>
 
 #include "platform/confinement.h"
+#include "platform/program_folder.h"
 
 namespace tamsel {
 namespace {
@@ -229,10 +230,7 @@ std::string drawerProgramNear(const void* address, std::initializer_list<const c
 }
 
 std::string drawerProgramPath() {
-  char self[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  const std::string path = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : "";
-  return drawerProgramIn(path.substr(0, path.rfind('/') + 1), {".", TAMSEL_DRAWER_FROM_BINDIR});
+  return drawerProgramIn(programFolder(), {".", TAMSEL_DRAWER_FROM_BINDIR});
 }
 
 }  // namespace tamsel

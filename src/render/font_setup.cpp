@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/program_folder.h"
 #include "platform/read_file.h"
 #include "platform/replacement_file.h"
 #include "platform/unique_fd.h"
@@ -54,14 +55,18 @@ constexpr std::size_t confFileLimit = 1 << 20;
 // Any text does: a page's fonts load with the first glyphs laid out in them.
 constexpr std::string_view fontSample = "Tamsel";
 
-std::optional<std::string> readFile(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// A file's whole text; none when it cannot be read or reaches `limit`, as a
+// cut file could say something else than the whole.
+std::optional<std::string> wholeFile(const std::string& path, std::size_t limit, int flags = 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | flags));
   if (!fd) return std::nullopt;
   std::string text;
-  if (readUpTo(fd.get(), text, confFileLimit) != 0 || text.size() == confFileLimit) {
-    return std::nullopt;
-  }
+  if (readUpTo(fd.get(), text, limit) != 0 || text.size() == limit) return std::nullopt;
   return text;
+}
+
+std::optional<std::string> readFile(const std::string& path) {
+  return wholeFile(path, confFileLimit);
 }
 
 // What fontconfig would find for `name` along its configuration path.
@@ -194,11 +199,9 @@ std::optional<std::string> answersPath() {
 // Where the answers kept for every user lie: below the program's own
 // prefix, as what a sandbox showing only /usr can read.
 std::optional<std::string> systemAnswersPath() {
-  char self[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return std::nullopt;
-  const std::string path(self, static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + TAMSEL_FONT_ANSWERS_FROM_BINDIR + "/font-answers-" +
+  const std::string folder = programFolder();
+  if (folder.empty()) return std::nullopt;
+  return folder + TAMSEL_FONT_ANSWERS_FROM_BINDIR + "/font-answers-" +
          program_invocation_short_name;
 }
 
@@ -298,6 +301,9 @@ bool sameChoices(const std::vector<detail::FcPatternHandle>& a,
   });
 }
 
+enum class FontMode { system, page, answers };
+std::atomic<FontMode> fontMode{FontMode::system};
+
 struct AnswerState {
   std::mutex mutex;
   // The page's own configuration, for requests without a saved answer;
@@ -337,6 +343,14 @@ FcConfig* pageConfigLocked(AnswerState& state) {
     if (state.pageText) state.page = parsedConfig(state.pageText->xml);
   }
   return state.page.get();
+}
+
+// Makes the page's configuration fontconfig's current one.
+bool usePageConfigLocked(AnswerState& state) {
+  FcConfig* page = pageConfigLocked(state);
+  if (!page || FcConfigSetCurrent(page) != FcTrue) return false;
+  fontMode.store(FontMode::page);
+  return true;
 }
 
 // The edit with the families no font has left out, when that changes
@@ -393,9 +407,6 @@ void answerRequest(FcPattern* pattern, gpointer) {
   font_answers::replaceContents(pattern, edited.get());
 }
 
-enum class FontMode { system, page, answers };
-std::atomic<FontMode> fontMode{FontMode::system};
-
 // Paths whose change may change an answer: the configuration's files and
 // folders, what they would include were it there, and the font folders.
 std::vector<std::string> watchedPaths(FcConfig* page, const PageConfigText& text) {
@@ -436,13 +447,8 @@ std::vector<std::string> watchedPaths(FcConfig* page, const PageConfigText& text
 }
 
 std::optional<font_answers::Saved> readAnswers(const std::string& path) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (!fd) return std::nullopt;
-  std::string text;
-  if (readUpTo(fd.get(), text, answersFileLimit) != 0 || text.size() == answersFileLimit) {
-    return std::nullopt;
-  }
-  return font_answers::decoded(text);
+  const std::optional<std::string> text = wholeFile(path, answersFileLimit, O_NOFOLLOW);
+  return text ? font_answers::decoded(*text) : std::nullopt;
 }
 
 std::optional<font_answers::Saved> savedAnswers() {
@@ -496,11 +502,7 @@ bool setUpFromSystemAnswers() {
     fontMode.store(FontMode::answers);
     return true;
   }
-  if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
-    fontMode.store(FontMode::page);
-    return true;
-  }
-  return false;
+  return usePageConfigLocked(state);
 }
 
 }  // namespace
@@ -531,10 +533,7 @@ void setUpFontConfig() {
     {
       AnswerState& state = answerState();
       std::lock_guard lock(state.mutex);
-      if (FcConfig* page = pageConfigLocked(state); page && FcConfigSetCurrent(page) == FcTrue) {
-        fontMode.store(FontMode::page);
-        return true;
-      }
+      if (usePageConfigLocked(state)) return true;
       if (!state.pageMissing) return FcInit() == FcTrue;
     }
     if (!forEveryone.load() && setUpFromSystemAnswers()) return true;
@@ -683,12 +682,9 @@ std::string keepSystemFontAnswers(const std::function<void()>& drawSamplePages) 
   std::filesystem::create_directories(path->substr(0, path->rfind('/')), error);
   if (error) return "cannot make the folder of " + *path + ": " + error.message();
   ReplacementFile file(*path, 0644);
-  if (const int failed = file.open()) {
-    return "cannot write " + *path + ": " + std::generic_category().message(failed);
-  }
-  if (const int failed = file.commit(font_answers::encoded(*saved))) {
-    return "cannot write " + *path + ": " + std::generic_category().message(failed);
-  }
+  int failed = file.open();
+  if (!failed) failed = file.commit(font_answers::encoded(*saved));
+  if (failed) return "cannot write " + *path + ": " + std::generic_category().message(failed);
   return {};
 }
 
